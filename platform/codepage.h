@@ -1,0 +1,53 @@
+// Code-page services with the names and contracts of the Windows kernel, so that the
+// converters have one source for every platform. On Windows this is the system header;
+// elsewhere codepage_posix.cpp implements the same calls on tables built from iconv.
+#ifndef VELM_PLATFORM_CODEPAGE_H
+#define VELM_PLATFORM_CODEPAGE_H
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+
+#include <cstdint>
+
+using UINT = unsigned int;
+using DWORD = std::uint32_t;
+using BOOL = int;
+using WCHAR = char16_t;
+using LPSTR = char *;
+using LPCSTR = const char *;
+using LPCCH = const char *;
+using LPWSTR = WCHAR *;
+using LPCWSTR = const WCHAR *;
+using LPCWCH = const WCHAR *;
+using LPBOOL = BOOL *;
+
+constexpr UINT CP_ACP = 0;
+constexpr UINT CP_UTF8 = 65001;
+
+constexpr DWORD MB_PRECOMPOSED = 0x1;
+constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
+
+constexpr DWORD WC_DISCARDNS = 0x10;
+constexpr DWORD WC_SEPCHARS = 0x20;
+constexpr DWORD WC_DEFAULTCHAR = 0x40;
+constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
+constexpr DWORD WC_COMPOSITECHECK = 0x200;
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
+
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_INVALID_FLAGS = 1004;
+constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+
+int MultiByteToWideChar(UINT cp, DWORD flags, LPCCH src, int srclen, LPWSTR dst,
+                        int dstlen) noexcept;
+int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst, int dstlen,
+                        LPCCH defchar, LPBOOL used_def) noexcept;
+DWORD GetLastError() noexcept;
+void SetLastError(DWORD error) noexcept;
+int lstrlenA(LPCSTR text) noexcept;
+UINT GetACP() noexcept;
+
+#endif
+#endif

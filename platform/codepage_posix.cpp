@@ -1,0 +1,683 @@
+// The Windows code-page calls for POSIX systems: MultiByteToWideChar, WideCharToMultiByte and
+// their companions, with kernel32's argument checks, counts and error codes. Character tables
+// are read from iconv once per code page, on first use; conversions are then plain table
+// lookups, with no iconv call per string.
+#include "codepage.h"
+#include "locale_code_page.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iconv.h>
+#include <initializer_list>
+#include <iterator>
+#include <mutex>
+#include <new>
+#include <strings.h>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Last error, per thread as in kernel32. Only failures set it; success leaves it alone.
+
+thread_local DWORD last_error = 0;
+
+int fail(DWORD error) noexcept {
+    last_error = error;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Locale name to ANSI code page, the way Wine derives it from the environment.
+
+struct LanguageCodePage {
+    const char *language;
+    UINT code_page;
+};
+
+// Languages whose Windows locale has an ANSI code page other than 1252.
+constexpr LanguageCodePage language_code_pages[] = {
+    {"bs", 1250}, {"cs", 1250}, {"dsb", 1250}, {"hr", 1250},  {"hsb", 1250}, {"hu", 1250},
+    {"pl", 1250}, {"ro", 1250}, {"sh", 1250},  {"sk", 1250},  {"sl", 1250},  {"sq", 1250},
+    {"tk", 1250}, {"ba", 1251}, {"be", 1251},  {"bg", 1251},  {"kk", 1251},  {"ky", 1251},
+    {"mk", 1251}, {"mn", 1251}, {"ru", 1251},  {"sah", 1251}, {"sr", 1251},  {"tg", 1251},
+    {"tt", 1251}, {"uk", 1251}, {"el", 1253},  {"az", 1254},  {"tr", 1254},  {"uz", 1254},
+    {"he", 1255}, {"iw", 1255}, {"yi", 1255},  {"ar", 1256},  {"ckb", 1256}, {"fa", 1256},
+    {"ps", 1256}, {"sd", 1256}, {"ug", 1256},  {"ur", 1256},  {"et", 1257},  {"lt", 1257},
+    {"lv", 1257}, {"vi", 1258}, {"th", 874},   {"ja", 932},   {"ko", 949},   {"zh", 936},
+};
+
+bool same_text(const char *begin, const char *end, const char *word) noexcept {
+    const std::size_t length = static_cast<std::size_t>(end - begin);
+    return std::strlen(word) == length && strncasecmp(begin, word, length) == 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code pages and their tables.
+
+constexpr std::uint16_t unmapped = 0xFFFF; // no lead byte is 0xFF, so no real code collides
+
+struct CodePageSource {
+    UINT number;
+    const char *iconv_name;
+    WCHAR uni_default; // what a lead byte without a usable trail byte becomes
+    // Windows gives the bytes from private_use_from up that have no character consecutive
+    // private-use characters from private_use_start; iconv refuses them. 0: no such run.
+    unsigned private_use_from;
+    WCHAR private_use_start;
+    // A byte that Windows' current table defines and iconv's older one does not. 0: none.
+    unsigned char extra_byte;
+    WCHAR extra_unit;
+};
+
+constexpr CodePageSource code_page_sources[] = {
+    {1250, "CP1250", u'?', 0, 0, 0, 0},         {1251, "CP1251", u'?', 0, 0, 0, 0},
+    {1252, "CP1252", u'?', 0, 0, 0, 0},         {1253, "CP1253", u'?', 0xA0, 0xF8F9, 0, 0},
+    {1254, "CP1254", u'?', 0, 0, 0, 0},         {1255, "CP1255", u'?', 0xD9, 0xF88D, 0xCA, 0x05BA},
+    {1256, "CP1256", u'?', 0, 0, 0, 0},         {1257, "CP1257", u'?', 0xA0, 0xF8FC, 0, 0},
+    {1258, "CP1258", u'?', 0, 0, 0, 0},         {874, "CP874", u'?', 0xA0, 0xF8C1, 0, 0},
+    {932, "CP932", 0x30FB, 0xA0, 0xF8F0, 0, 0}, {936, "CP936", u'?', 0xA0, 0xF8F5, 0, 0},
+    {949, "CP949", u'?', 0, 0, 0, 0},           {950, "CP950", u'?', 0xFF, 0xF8F8, 0, 0},
+};
+constexpr std::size_t code_page_count = std::size(code_page_sources);
+
+struct CodePage {
+    bool usable = false;
+    bool dbcs = false;
+    WCHAR uni_default = u'?';
+    std::uint16_t uni_default_code = '?';      // the bytes that really stand for uni_default
+    std::array<WCHAR, 256> single{};           // byte -> unit for bytes that are not lead bytes
+    std::array<std::uint16_t, 256> lead_row{}; // 0: not a lead byte, else 1 + row in pairs
+    std::vector<WCHAR> pairs;                  // (row - 1) * 256 + trail byte -> unit
+    std::vector<std::uint16_t> from_unicode;   // unit -> byte or lead << 8 | trail
+};
+
+enum class Decoded { unit, incomplete, invalid };
+
+// Converts one byte sequence on its own, with the converter's state reset before and flushed
+// after, so stateful converters (1255, 1258 combine marks) see nothing of their neighbours.
+Decoded decode_alone(iconv_t cd, const unsigned char *bytes, std::size_t count,
+                     WCHAR *unit) noexcept {
+    char in[2];
+    std::memcpy(in, bytes, count);
+    unsigned char out[8];
+    char *in_ptr = in;
+    char *out_ptr = reinterpret_cast<char *>(out);
+    std::size_t in_left = count;
+    std::size_t out_left = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
+        return errno == EINVAL ? Decoded::incomplete : Decoded::invalid;
+    }
+    if (iconv(cd, nullptr, nullptr, &out_ptr, &out_left) == static_cast<std::size_t>(-1) ||
+        sizeof out - out_left != 2) {
+        return Decoded::invalid;
+    }
+    *unit = static_cast<WCHAR>(out[0] | out[1] << 8);
+    return Decoded::unit;
+}
+
+// iconv's own encoding of a unit, or unmapped.
+std::uint16_t encode_alone(iconv_t cd, WCHAR unit) noexcept {
+    char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    unsigned char out[8];
+    char *in_ptr = in;
+    char *out_ptr = reinterpret_cast<char *>(out);
+    std::size_t in_left = sizeof in;
+    std::size_t out_left = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) {
+        return unmapped;
+    }
+    const std::size_t length = sizeof out - out_left;
+    if (length == 1) {
+        return out[0];
+    }
+    return length == 2 ? static_cast<std::uint16_t>(out[0] << 8 | out[1]) : unmapped;
+}
+
+WCHAR decode_code(const CodePage &page, std::uint16_t code) noexcept {
+    if (code <= 0xFF) {
+        return page.lead_row[code] ? page.uni_default : page.single[code];
+    }
+    const unsigned row = page.lead_row[code >> 8];
+    return row ? page.pairs[(row - 1) * 256 + (code & 0xFF)] : page.uni_default;
+}
+
+// Reads the code page's characters from iconv. Bytes iconv refuses get Windows' values: U+00xx
+// below 0xA0 (as 1252 maps 81 8D 8F 90 9D), the private-use run described in the source above
+// that. Any other refused byte becomes the default unit rather than U+00xx, which up there
+// would be a Latin-1 letter the code page does not have.
+void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_unicode,
+                     iconv_t from_unicode) {
+    page.uni_default = source.uni_default;
+    WCHAR next_private_use = source.private_use_start;
+    unsigned rows = 0;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const unsigned char in = static_cast<unsigned char>(byte);
+        WCHAR unit = 0;
+        switch (decode_alone(to_unicode, &in, 1, &unit)) {
+        case Decoded::unit:
+            page.single[byte] = unit;
+            break;
+        case Decoded::incomplete:
+            page.lead_row[byte] = static_cast<std::uint16_t>(++rows);
+            page.single[byte] = page.uni_default;
+            break;
+        case Decoded::invalid:
+            if (source.extra_byte != 0 && byte == source.extra_byte) {
+                page.single[byte] = source.extra_unit;
+            } else if (source.private_use_from != 0 && byte >= source.private_use_from) {
+                page.single[byte] = next_private_use++;
+            } else if (byte < 0xA0) {
+                page.single[byte] = static_cast<WCHAR>(byte);
+            } else {
+                page.single[byte] = page.uni_default; // unknown: at least never a wrong letter
+            }
+            break;
+        }
+    }
+    page.dbcs = rows != 0;
+    page.pairs.assign(rows * 256, page.uni_default);
+    for (unsigned lead = 0; lead < 256; ++lead) {
+        if (const unsigned row = page.lead_row[lead]) {
+            for (unsigned trail = 1; trail < 256; ++trail) {
+                const unsigned char in[2] = {static_cast<unsigned char>(lead),
+                                             static_cast<unsigned char>(trail)};
+                WCHAR unit = 0;
+                if (decode_alone(to_unicode, in, 2, &unit) == Decoded::unit) {
+                    page.pairs[(row - 1) * 256 + trail] = unit;
+                }
+            }
+        }
+    }
+
+    // The reverse table holds only round trips: no best-fit substitutions. Where several codes
+    // give the same unit, the lowest wins unless iconv's encoder (which follows the vendor's
+    // table, e.g. 932's IBM extensions over their NEC-selected copies) names another of them.
+    page.from_unicode.assign(65536, unmapped);
+    std::vector<unsigned char> seen(65536, 0);
+    auto add = [&](std::uint16_t code, WCHAR unit) {
+        if (page.from_unicode[unit] == unmapped) {
+            page.from_unicode[unit] = code;
+        }
+        seen[unit] = seen[unit] < 2 ? seen[unit] + 1 : 2;
+    };
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        if (!page.lead_row[byte]) {
+            add(static_cast<std::uint16_t>(byte), page.single[byte]);
+        }
+    }
+    for (unsigned lead = 0; lead < 256; ++lead) {
+        if (const unsigned row = page.lead_row[lead]) {
+            for (unsigned trail = 1; trail < 256; ++trail) {
+                const WCHAR unit = page.pairs[(row - 1) * 256 + trail];
+                const bool filler = unit == page.uni_default;
+                if (!filler) {
+                    add(static_cast<std::uint16_t>(lead << 8 | trail), unit);
+                }
+            }
+        }
+    }
+    for (unsigned unit = 0; unit < 65536; ++unit) {
+        if (seen[unit] == 2) {
+            const std::uint16_t code = encode_alone(from_unicode, static_cast<WCHAR>(unit));
+            if (code != unmapped && decode_code(page, code) == unit) {
+                page.from_unicode[unit] = code;
+            }
+        }
+    }
+    // The default unit may be a real character (932: 81 45 is U+30FB).
+    const std::uint16_t own = encode_alone(from_unicode, page.uni_default);
+    if (own != unmapped && decode_code(page, own) == page.uni_default) {
+        page.from_unicode[page.uni_default] = own;
+        page.uni_default_code = own;
+    }
+    page.usable = true;
+}
+
+void load(CodePage &page, const CodePageSource &source) noexcept {
+    const iconv_t to_unicode = iconv_open("UTF-16LE", source.iconv_name);
+    const iconv_t from_unicode = iconv_open(source.iconv_name, "UTF-16LE");
+    if (to_unicode != reinterpret_cast<iconv_t>(-1) &&
+        from_unicode != reinterpret_cast<iconv_t>(-1)) {
+        try {
+            load_from_iconv(page, source, to_unicode, from_unicode);
+        } catch (const std::bad_alloc &) {
+            page = CodePage{}; // left unusable: calls for it fail as for an unknown code page
+        }
+    }
+    if (to_unicode != reinterpret_cast<iconv_t>(-1)) {
+        iconv_close(to_unicode);
+    }
+    if (from_unicode != reinterpret_cast<iconv_t>(-1)) {
+        iconv_close(from_unicode);
+    }
+}
+
+// The tables of a code page, built on first use by whichever thread gets there first.
+const CodePage *code_page(UINT number) noexcept {
+    static std::array<std::once_flag, code_page_count> once;
+    static std::array<CodePage, code_page_count> pages;
+    if (number == CP_ACP) {
+        number = GetACP();
+    }
+    for (std::size_t i = 0; i < code_page_count; ++i) {
+        if (code_page_sources[i].number == number) {
+            std::call_once(once[i], [i] { load(pages[i], code_page_sources[i]); });
+            return pages[i].usable ? &pages[i] : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Canonical compositions for WC_COMPOSITECHECK.
+
+struct Composition {
+    WCHAR base;
+    WCHAR mark;
+    WCHAR composed;
+};
+
+constexpr Composition compositions[] = {
+#include "compose_table.inc"
+};
+
+WCHAR compose(WCHAR base, WCHAR mark) noexcept {
+    const Composition *begin = std::begin(compositions);
+    const Composition *end = std::end(compositions);
+    while (begin < end) {
+        const Composition *middle = begin + (end - begin) / 2;
+        if (middle->base < base || (middle->base == base && middle->mark < mark)) {
+            begin = middle + 1;
+        } else {
+            end = middle;
+        }
+    }
+    return begin != std::end(compositions) && begin->base == base && begin->mark == mark
+               ? begin->composed
+               : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code page -> UTF-16.
+
+// A lead byte followed by a non-zero byte takes that byte as its trail, whether or not the
+// pair is defined; an undefined pair, and a lead byte at the end of the input or before a
+// zero byte, become the code page's default unit (932: U+30FB, others '?'). This is what
+// Wine's kernel32 does; the zero byte is then converted on its own.
+int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, WCHAR *dst,
+                   int dstlen) noexcept {
+    if (!page.dbcs) {
+        if (dstlen == 0) {
+            return srclen;
+        }
+        const int count = srclen < dstlen ? srclen : dstlen;
+        for (int i = 0; i < count; ++i) {
+            dst[i] = page.single[src[i]];
+        }
+        return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : count;
+    }
+    int out = 0;
+    for (int i = 0; i < srclen; ++out) {
+        WCHAR unit = 0;
+        if (const unsigned row = page.lead_row[src[i]]) {
+            if (i + 1 < srclen && src[i + 1] != 0) {
+                unit = page.pairs[(row - 1) * 256 + src[i + 1]];
+                i += 2;
+            } else {
+                unit = page.uni_default;
+                ++i;
+            }
+        } else {
+            unit = page.single[src[i++]];
+        }
+        if (dstlen != 0) {
+            if (out == dstlen) {
+                return fail(ERROR_INSUFFICIENT_BUFFER);
+            }
+            dst[out] = unit;
+        }
+    }
+    return out;
+}
+
+// MB_ERR_INVALID_CHARS: bytes that only decode to the default unit, a lead byte without its
+// trail byte, or a byte Windows leaves to the private-use area.
+bool has_invalid_bytes(const CodePage &page, const unsigned char *src, int srclen) noexcept {
+    for (int i = 0; i < srclen; ++i) {
+        if (const unsigned row = page.lead_row[src[i]]) {
+            if (i + 1 == srclen) {
+                return true;
+            }
+            const std::uint16_t code = static_cast<std::uint16_t>(src[i] << 8 | src[i + 1]);
+            if (page.pairs[(row - 1) * 256 + src[++i]] == page.uni_default &&
+                code != page.uni_default_code) {
+                return true;
+            }
+            continue;
+        }
+        const WCHAR unit = page.single[src[i]];
+        if ((unit == page.uni_default && src[i] != page.uni_default_code) ||
+            (unit >= 0xE000 && unit <= 0xF8FF)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// UTF-8 -> UTF-16. An ill-formed sequence becomes one U+FFFD per maximal ill-formed subpart.
+int utf8_to_units(DWORD flags, const unsigned char *src, int srclen, WCHAR *dst,
+                  int dstlen) noexcept {
+    long long out = 0;
+    bool invalid = false;
+    for (int i = 0; i < srclen;) {
+        const unsigned first = src[i];
+        char32_t value = first;
+        int length = 1;
+        unsigned low = 0x80;
+        unsigned high = 0xBF;
+        if (first >= 0xC2 && first <= 0xDF) {
+            length = 2;
+            value = first & 0x1F;
+        } else if (first >= 0xE0 && first <= 0xEF) {
+            length = 3;
+            value = first & 0x0F;
+            low = first == 0xE0 ? 0xA0 : 0x80;
+            high = first == 0xED ? 0x9F : 0xBF;
+        } else if (first >= 0xF0 && first <= 0xF4) {
+            length = 4;
+            value = first & 0x07;
+            low = first == 0xF0 ? 0x90 : 0x80;
+            high = first == 0xF4 ? 0x8F : 0xBF;
+        } else if (first >= 0x80) {
+            length = 0;
+        }
+        int taken = 1;
+        while (length != 0 && taken < length) {
+            if (i + taken == srclen || src[i + taken] < low || src[i + taken] > high) {
+                length = 0;
+                break;
+            }
+            value = value << 6 | (src[i + taken] & 0x3F);
+            low = 0x80;
+            high = 0xBF;
+            ++taken;
+        }
+        i += taken;
+        if (length == 0) {
+            invalid = true;
+            value = 0xFFFD;
+        }
+        WCHAR units[2] = {static_cast<WCHAR>(value), 0};
+        int count = 1;
+        if (value > 0xFFFF) {
+            units[0] = static_cast<WCHAR>(0xD800 + ((value - 0x10000) >> 10));
+            units[1] = static_cast<WCHAR>(0xDC00 + ((value - 0x10000) & 0x3FF));
+            count = 2;
+        }
+        if (dstlen != 0) {
+            if (out + count > dstlen) {
+                return fail(ERROR_INSUFFICIENT_BUFFER);
+            }
+            std::memcpy(dst + out, units, sizeof(WCHAR) * static_cast<std::size_t>(count));
+        }
+        out += count;
+    }
+    if (invalid && (flags & MB_ERR_INVALID_CHARS)) {
+        return fail(ERROR_NO_UNICODE_TRANSLATION);
+    }
+    return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// UTF-16 -> code page.
+
+// A unit the code page lacks becomes the default character: never a failure. With
+// WC_COMPOSITECHECK a base character and the mark after it that compose to a character of the
+// code page become that one character; otherwise both are converted separately
+// (WC_SEPCHARS), the mark is dropped (WC_DISCARDNS), or the pair becomes one default
+// character (WC_DEFAULTCHAR).
+int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srclen, char *dst,
+                   int dstlen, const char *defchar, BOOL *used_def) noexcept {
+    std::uint16_t fallback = '?';
+    if (defchar != nullptr) {
+        const auto first = static_cast<unsigned char>(defchar[0]);
+        const auto second = static_cast<unsigned char>(defchar[1]);
+        fallback =
+            page.dbcs && second != 0 ? static_cast<std::uint16_t>(first << 8 | second) : first;
+    }
+    if (used_def != nullptr) {
+        *used_def = 0;
+    }
+    const std::uint16_t *table = page.from_unicode.data();
+    const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
+    long long out = 0;
+    for (int i = 0; i < srclen; ++i) {
+        std::uint16_t code = table[src[i]];
+        if (composite_check && i + 1 < srclen) {
+            if (const WCHAR composed = compose(src[i], src[i + 1])) {
+                if (table[composed] != unmapped) {
+                    code = table[composed];
+                    ++i;
+                } else if (flags & WC_DEFAULTCHAR) {
+                    code = unmapped;
+                    ++i;
+                } else if (flags & WC_DISCARDNS) {
+                    ++i;
+                }
+            }
+        }
+        if (code == unmapped) {
+            code = fallback;
+            if (used_def != nullptr) {
+                *used_def = 1;
+            }
+        }
+        const int width = code > 0xFF ? 2 : 1;
+        if (dstlen != 0) {
+            if (out + width > dstlen) {
+                return fail(ERROR_INSUFFICIENT_BUFFER);
+            }
+            if (width == 2) {
+                dst[out++] = static_cast<char>(code >> 8);
+            }
+            dst[out] = static_cast<char>(code & 0xFF);
+        }
+        ++out;
+    }
+    return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
+}
+
+// UTF-16 -> UTF-8. A lone surrogate becomes U+FFFD.
+int units_to_utf8(DWORD flags, const WCHAR *src, int srclen, char *dst, int dstlen) noexcept {
+    long long out = 0;
+    bool invalid = false;
+    for (int i = 0; i < srclen; ++i) {
+        char32_t value = src[i];
+        if (value >= 0xD800 && value <= 0xDBFF && i + 1 < srclen && src[i + 1] >= 0xDC00 &&
+            src[i + 1] <= 0xDFFF) {
+            value = 0x10000 + ((value - 0xD800) << 10) + (src[++i] - 0xDC00);
+        } else if (value >= 0xD800 && value <= 0xDFFF) {
+            value = 0xFFFD;
+            invalid = true;
+        }
+        unsigned char bytes[4];
+        int count = 0;
+        if (value < 0x80) {
+            bytes[count++] = static_cast<unsigned char>(value);
+        } else if (value < 0x800) {
+            bytes[count++] = static_cast<unsigned char>(0xC0 | value >> 6);
+            bytes[count++] = static_cast<unsigned char>(0x80 | (value & 0x3F));
+        } else if (value < 0x10000) {
+            bytes[count++] = static_cast<unsigned char>(0xE0 | value >> 12);
+            bytes[count++] = static_cast<unsigned char>(0x80 | (value >> 6 & 0x3F));
+            bytes[count++] = static_cast<unsigned char>(0x80 | (value & 0x3F));
+        } else {
+            bytes[count++] = static_cast<unsigned char>(0xF0 | value >> 18);
+            bytes[count++] = static_cast<unsigned char>(0x80 | (value >> 12 & 0x3F));
+            bytes[count++] = static_cast<unsigned char>(0x80 | (value >> 6 & 0x3F));
+            bytes[count++] = static_cast<unsigned char>(0x80 | (value & 0x3F));
+        }
+        if (dstlen != 0) {
+            if (out + count > dstlen) {
+                return fail(ERROR_INSUFFICIENT_BUFFER);
+            }
+            std::memcpy(dst + out, bytes, static_cast<std::size_t>(count));
+        }
+        out += count;
+    }
+    if (invalid && (flags & WC_ERR_INVALID_CHARS)) {
+        return fail(ERROR_NO_UNICODE_TRANSLATION);
+    }
+    return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
+}
+
+std::size_t wide_length(const WCHAR *text) noexcept {
+    std::size_t length = 0;
+    while (text[length] != 0) {
+        ++length;
+    }
+    return length;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Public calls.
+
+UINT code_page_for_locale(const char *locale) noexcept {
+    if (locale == nullptr) {
+        return 1252;
+    }
+    const char *language_end = locale + std::strcspn(locale, "_.@");
+    const char *territory = *language_end == '_' ? language_end + 1 : language_end;
+    const char *territory_end = territory + std::strcspn(territory, ".@");
+    const char *at = std::strchr(locale, '@');
+    const char *modifier = at != nullptr ? at + 1 : locale + std::strlen(locale);
+    const char *modifier_end = locale + std::strlen(locale);
+
+    // Serbian, Bosnian, Azerbaijani and Uzbek are written in both scripts.
+    if (same_text(modifier, modifier_end, "latin")) {
+        if (same_text(locale, language_end, "sr")) {
+            return 1250;
+        }
+    } else if (same_text(modifier, modifier_end, "cyrillic")) {
+        for (const char *language : {"sr", "bs", "az", "uz"}) {
+            if (same_text(locale, language_end, language)) {
+                return 1251;
+            }
+        }
+    }
+    if (same_text(locale, language_end, "zh")) {
+        for (const char *territory_name : {"TW", "HK", "MO"}) {
+            if (same_text(territory, territory_end, territory_name)) {
+                return 950;
+            }
+        }
+    }
+    for (const LanguageCodePage &entry : language_code_pages) {
+        if (same_text(locale, language_end, entry.language)) {
+            return entry.code_page;
+        }
+    }
+    return 1252;
+}
+
+const char *locale_from_environment() noexcept {
+    for (const char *name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char *value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return nullptr;
+}
+
+// Like Windows, the ANSI code page is fixed for the life of the process.
+UINT GetACP() noexcept {
+    static const UINT ansi_code_page = code_page_for_locale(locale_from_environment());
+    return ansi_code_page;
+}
+
+DWORD GetLastError() noexcept {
+    return last_error;
+}
+
+void SetLastError(DWORD error) noexcept {
+    last_error = error;
+}
+
+int lstrlenA(LPCSTR text) noexcept {
+    return text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+}
+
+// Any negative length means "up to and including the terminator", as in kernel32.
+int MultiByteToWideChar(UINT cp, DWORD flags, LPCCH src, int srclen, LPWSTR dst,
+                        int dstlen) noexcept {
+    if (src == nullptr || srclen == 0 || (dst == nullptr && dstlen != 0) || dstlen < 0 ||
+        static_cast<const void *>(src) == static_cast<const void *>(dst)) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    if (srclen < 0) {
+        const std::size_t length = std::strlen(src);
+        if (length >= 0x7FFFFFFF) {
+            return fail(ERROR_INVALID_PARAMETER);
+        }
+        srclen = static_cast<int>(length) + 1;
+    }
+    const auto *bytes = reinterpret_cast<const unsigned char *>(src);
+    if (cp == CP_UTF8) {
+        if (flags & ~MB_ERR_INVALID_CHARS) {
+            return fail(ERROR_INVALID_FLAGS);
+        }
+        return utf8_to_units(flags, bytes, srclen, dst, dstlen);
+    }
+    const CodePage *page = code_page(cp);
+    if (page == nullptr) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    if (flags & ~(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS)) {
+        return fail(ERROR_INVALID_FLAGS);
+    }
+    if ((flags & MB_ERR_INVALID_CHARS) && has_invalid_bytes(*page, bytes, srclen)) {
+        return fail(ERROR_NO_UNICODE_TRANSLATION);
+    }
+    return bytes_to_units(*page, bytes, srclen, dst, dstlen);
+}
+
+int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst, int dstlen,
+                        LPCCH defchar, LPBOOL used_def) noexcept {
+    if (src == nullptr || srclen == 0 || (dst == nullptr && dstlen != 0) || dstlen < 0 ||
+        static_cast<const void *>(src) == static_cast<const void *>(dst)) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    if (srclen < 0) {
+        const std::size_t length = wide_length(src);
+        if (length >= 0x7FFFFFFF) {
+            return fail(ERROR_INVALID_PARAMETER);
+        }
+        srclen = static_cast<int>(length) + 1;
+    }
+    if (cp == CP_UTF8) {
+        if (defchar != nullptr || used_def != nullptr) {
+            return fail(ERROR_INVALID_PARAMETER);
+        }
+        if (flags & ~WC_ERR_INVALID_CHARS) {
+            return fail(ERROR_INVALID_FLAGS);
+        }
+        return units_to_utf8(flags, src, srclen, dst, dstlen);
+    }
+    const CodePage *page = code_page(cp);
+    if (page == nullptr) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    if (flags &
+        ~(WC_DISCARDNS | WC_SEPCHARS | WC_DEFAULTCHAR | WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS)) {
+        return fail(ERROR_INVALID_FLAGS);
+    }
+    return units_to_bytes(*page, flags, src, srclen, dst, dstlen, defchar, used_def);
+}

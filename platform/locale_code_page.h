@@ -1,0 +1,15 @@
+// How the ANSI code page follows from a locale name. Internal to the platform layer; kept
+// apart from the process-wide cache in GetACP() so it can be checked case by case.
+#ifndef VELM_PLATFORM_LOCALE_CODE_PAGE_H
+#define VELM_PLATFORM_LOCALE_CODE_PAGE_H
+
+#include "codepage.h"
+
+// The Windows ANSI code page for a POSIX locale name language[_TERRITORY][.codeset][@modifier]
+// (the codeset plays no part). Null, empty, "C", "POSIX" and unknown languages give 1252.
+UINT code_page_for_locale(const char *locale) noexcept;
+
+// The first non-empty of LC_ALL, LC_CTYPE and LANG, or null when all are unset or empty.
+const char *locale_from_environment() noexcept;
+
+#endif
