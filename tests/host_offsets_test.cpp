@@ -12,8 +12,7 @@ TEST(HostTable, CalledSlotsMatchThePublishedOrder) {
     EXPECT_EQ(offsetof(_xchat_plugin, xchat_hook_command),
               offsetof(_hexchat_plugin, hexchat_hook_command));
     EXPECT_EQ(offsetof(_xchat_plugin, xchat_print), offsetof(_hexchat_plugin, hexchat_print));
-    EXPECT_EQ(offsetof(_xchat_plugin, xchat_commandf),
-              offsetof(_hexchat_plugin, hexchat_commandf));
+    EXPECT_EQ(offsetof(_xchat_plugin, xchat_commandf), offsetof(_hexchat_plugin, hexchat_commandf));
     // The published table's first, seventh and tenth entries.
     EXPECT_EQ(offsetof(_xchat_plugin, xchat_print), 6 * sizeof(void *));
     EXPECT_EQ(offsetof(_xchat_plugin, xchat_commandf), 9 * sizeof(void *));
