@@ -121,8 +121,8 @@ xchat_hook *host_hook_command(xchat_plugin *, const char *name, int pri, xchat_c
         return nullptr;
     }
     if (pri != XCHAT_PRI_NORM || help_text != nullptr)
-        std::fprintf(stderr, "velm-host: /%s hooked with priority %d and %s help text\n", name,
-                     pri, help_text == nullptr ? "no" : "a");
+        std::fprintf(stderr, "velm-host: /%s hooked with priority %d and %s help text\n", name, pri,
+                     help_text == nullptr ? "no" : "a");
     hooks[lower(name)] = Hook{callback, user_data};
     static int hook_tokens[XCHAT_WORD_COUNT];
     return reinterpret_cast<xchat_hook *>(&hook_tokens[hooks.size() % XCHAT_WORD_COUNT]);

@@ -35,7 +35,8 @@ int xchat_plugin_init(xchat_plugin *handle, char **plugin_name, char **plugin_de
     return 1;
 }
 
-void xchat_plugin_get_info(char **name, char **desc, char **version, void ** /*reserved*/) noexcept {
+void xchat_plugin_get_info(char **name, char **desc, char **version,
+                           void ** /*reserved*/) noexcept {
     write_identity(name, desc, version);
 }
 

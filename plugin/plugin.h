@@ -22,8 +22,8 @@ int vc_command(char *word[], char *word_eol[], void *user_data) noexcept;
 #endif
 
 extern "C" {
-VELM_EXPORT int xchat_plugin_init(xchat_plugin *handle, char **plugin_name,
-                                  char **plugin_desc, char **plugin_version, char *arg) noexcept;
+VELM_EXPORT int xchat_plugin_init(xchat_plugin *handle, char **plugin_name, char **plugin_desc,
+                                  char **plugin_version, char *arg) noexcept;
 VELM_EXPORT void xchat_plugin_get_info(char **name, char **desc, char **version,
                                        void **reserved) noexcept;
 VELM_EXPORT int xchat_plugin_deinit(void) noexcept;

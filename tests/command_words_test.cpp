@@ -39,11 +39,12 @@ TEST_P(SplitCommand, FillsWordAndWordEol) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, SplitCommand,
     testing::Values(
-        SplitCase{"empty line", "", {}, {}},
-        SplitCase{"name only", "np", {"np"}, {"np"}},
-        SplitCase{"runs of spaces separate", "vc  a   b", {"vc", "a", "b"},
-                  {"vc  a   b", "a   b", "b"}},
-        SplitCase{"quotes keep spaces", "vc \"a b\" c", {"vc", "\"a b\"", "c"},
+        SplitCase{"empty line", "", {}, {}}, SplitCase{"name only", "np", {"np"}, {"np"}},
+        SplitCase{
+            "runs of spaces separate", "vc  a   b", {"vc", "a", "b"}, {"vc  a   b", "a   b", "b"}},
+        SplitCase{"quotes keep spaces",
+                  "vc \"a b\" c",
+                  {"vc", "\"a b\"", "c"},
                   {"vc \"a b\" c", "\"a b\" c", "c"}},
         SplitCase{"bytes pass unchanged", "vc Caf\xC3\xA9", {"vc", "Caf\xC3\xA9"}, {}}),
     [](const testing::TestParamInfo<SplitCase> &info) {

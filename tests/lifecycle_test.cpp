@@ -35,8 +35,8 @@ TEST(Init, StartsTheLibraryRegistersBothCommandsThenGreetsInThatOrder) {
     Identity identity;
     EXPECT_EQ(init_module(identity), 1);
     expect_identity(identity);
-    EXPECT_EQ(call_log, (Log{"vc_init 1", "hook np", "hook vc",
-                             std::string("print ") + loaded_message}));
+    EXPECT_EQ(call_log,
+              (Log{"vc_init 1", "hook np", "hook vc", std::string("print ") + loaded_message}));
     EXPECT_EQ(plugin_handle, &fake_host.table);
     EXPECT_EQ(fake_host.unexpected_calls, 0);
 }
