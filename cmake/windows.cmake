@@ -67,6 +67,8 @@ if(CMAKE_CROSSCOMPILING AND NOT HEXCHAT_PLUGIN_HEADER)
   endif()
 endif()
 
+# Every Windows build checks its module file, release builds included.
+enable_testing()
 set(VELM_WINDOWS_IMPORTS KERNEL32.dll msvcrt.dll vc.dll)
 set(VELM_MODULE_SIZE_BUDGET 24576 CACHE STRING
   "Largest stripped size of a release module, in bytes")
@@ -94,7 +96,6 @@ function(velm_windows_module target)
   if(NOT CMAKE_OBJDUMP OR NOT MINGW)
     return()
   endif()
-  enable_testing()
   set(check ${PROJECT_SOURCE_DIR}/tests/check_pe_module.cmake)
   set(args -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:${target}>)
   add_test(NAME module_exports_exactly_the_entry_points
