@@ -81,15 +81,13 @@ bool is_double_byte(UINT code_page) {
 // that decoders and code-page converters tend to get wrong.
 const char *const curated[] = {
     "play",
-    "A\xC3\xA9\xE2\x82\xAC", // A, e acute, euro sign
-    "\xE4\xB8\xAD",          // a CJK ideograph
-    "a\xC0\x80"
-    "b",                 // overlong NUL
-    "\xF0\x9F\x98\x80x", // a four-byte sequence, then x
-    "Cafe\xCC\x81",      // e and a combining acute
-    "e\xCC\x81\xCC\x81", // two marks on one base
-    "\xCC\x81"
-    "e",                                    // a mark with no base before it
+    "A\xC3\xA9\xE2\x82\xAC",                // A, e acute, euro sign
+    "\xE4\xB8\xAD",                         // a CJK ideograph
+    "a\xC0\x80z",                           // overlong NUL
+    "\xF0\x9F\x98\x80x",                    // a four-byte sequence, then x
+    "Cafe\xCC\x81",                         // e and a combining acute
+    "e\xCC\x81\xCC\x81",                    // two marks on one base
+    "\xCC\x81x",                            // a mark with no base before it
     "A\xCC\x8A",                            // A and ring above: A ring
     "n\xCC\x83",                            // n and tilde: n tilde
     "c\xCC\xA7",                            // c and cedilla
@@ -108,13 +106,12 @@ const char *const curated[] = {
     "\xEF\xBD\xB6\xEF\xBE\x9E",             // halfwidth katakana ka and voiced mark
     "\xE2\x82\x80\xE2\x84\xA2\xE2\x80\xA6", // subscript zero, trade mark, ellipsis
     "\xE2\x80\x9C\xE2\x80\x9D\xE2\x80\x93", // curly quotes, en dash
-    "\xEF\xBB\xBF"
-    "abc",                      // byte order mark
-    "\xEF\xBF\xBD",             // the replacement character itself
-    "\xEF\xBF\xBE\xEF\xBF\xBF", // noncharacters
-    "\xEE\x80\x80\xEF\xA3\xBF", // private use
-    "\xC2\x80\xC2\x9F",         // C1 controls
-    "\x80",                     // stray continuation byte
+    "\xEF\xBB\xBFxyz",                      // byte order mark
+    "\xEF\xBF\xBD",                         // the replacement character itself
+    "\xEF\xBF\xBE\xEF\xBF\xBF",             // noncharacters
+    "\xEE\x80\x80\xEF\xA3\xBF",             // private use
+    "\xC2\x80\xC2\x9F",                     // C1 controls
+    "\x80",                                 // stray continuation byte
     "\xBF\xBF",
     "\xC2",         // two-byte sequence cut short
     "\xE2\x82",     // three-byte sequence cut short
