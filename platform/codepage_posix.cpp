@@ -483,11 +483,11 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
                 return fail(ERROR_INSUFFICIENT_BUFFER);
             }
             if (width == 2) {
-                dst[out++] = static_cast<char>(code >> 8);
+                dst[out] = static_cast<char>(code >> 8);
             }
-            dst[out] = static_cast<char>(code & 0xFF);
+            dst[out + width - 1] = static_cast<char>(code & 0xFF);
         }
-        ++out;
+        out += width;
     }
     return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
 }
