@@ -5,6 +5,7 @@
 #include "codepage.h"
 #include "locale_code_page.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -286,6 +287,20 @@ constexpr Composition compositions[] = {
 #include "compose_table.inc"
 };
 
+// One bit per unit that occurs as the second character of a composition, so that text without
+// combining marks never reaches the search.
+constexpr std::array<std::uint64_t, 1024> composing_marks = [] {
+    std::array<std::uint64_t, 1024> bits{};
+    for (const Composition &entry : compositions) {
+        bits[entry.mark >> 6] |= std::uint64_t{1} << (entry.mark & 63);
+    }
+    return bits;
+}();
+
+bool is_composing_mark(WCHAR unit) noexcept {
+    return (composing_marks[unit >> 6] >> (unit & 63) & 1) != 0;
+}
+
 WCHAR compose(WCHAR base, WCHAR mark) noexcept {
     const Composition *begin = std::begin(compositions);
     const Composition *end = std::end(compositions);
@@ -441,6 +456,8 @@ int utf8_to_units(DWORD flags, const unsigned char *src, int srclen, WCHAR *dst,
 // code page become that one character; otherwise both are converted separately
 // (WC_SEPCHARS), the mark is dropped (WC_DISCARDNS), or the pair becomes one default
 // character (WC_DEFAULTCHAR).
+// srclen < 0: up to and including the first zero unit, found on the way rather than by a
+// separate pass.
 int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srclen, char *dst,
                    int dstlen, const char *defchar, BOOL *used_def) noexcept {
     std::uint16_t fallback = '?';
@@ -450,16 +467,25 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
         fallback =
             page.dbcs && second != 0 ? static_cast<std::uint16_t>(first << 8 | second) : first;
     }
+    const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
+    const bool to_terminator = srclen < 0;
+    const std::size_t end = to_terminator ? SIZE_MAX : static_cast<std::size_t>(srclen);
     if (used_def != nullptr) {
         *used_def = 0;
     }
+    if (dstlen == 0 && !page.dbcs && !composite_check && used_def == nullptr && !to_terminator) {
+        return srclen; // one byte per unit
+    }
+
     const std::uint16_t *table = page.from_unicode.data();
-    const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
-    long long out = 0;
-    for (int i = 0; i < srclen; ++i) {
-        std::uint16_t code = table[src[i]];
-        if (composite_check && i + 1 < srclen) {
-            if (const WCHAR composed = compose(src[i], src[i + 1])) {
+    bool used = false;
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        const WCHAR unit = src[i];
+        std::uint16_t code = table[unit];
+        // A unit other than zero is never the last one when converting up to the terminator.
+        if (composite_check && unit != 0 && i + 1 < end && is_composing_mark(src[i + 1])) {
+            if (const WCHAR composed = compose(unit, src[i + 1])) {
                 if (table[composed] != unmapped) {
                     code = table[composed];
                     ++i;
@@ -473,21 +499,32 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
         }
         if (code == unmapped) {
             code = fallback;
-            if (used_def != nullptr) {
-                *used_def = 1;
-            }
+            used = true;
         }
-        const int width = code > 0xFF ? 2 : 1;
-        if (dstlen != 0) {
-            if (out + width > dstlen) {
-                return fail(ERROR_INSUFFICIENT_BUFFER);
+        if (code <= 0xFF) {
+            if (dstlen != 0) {
+                if (out == static_cast<std::size_t>(dstlen)) {
+                    return fail(ERROR_INSUFFICIENT_BUFFER);
+                }
+                dst[out] = static_cast<char>(code);
             }
-            if (width == 2) {
+            ++out;
+        } else {
+            if (dstlen != 0) {
+                if (out + 2 > static_cast<std::size_t>(dstlen)) {
+                    return fail(ERROR_INSUFFICIENT_BUFFER);
+                }
                 dst[out] = static_cast<char>(code >> 8);
+                dst[out + 1] = static_cast<char>(code & 0xFF);
             }
-            dst[out + width - 1] = static_cast<char>(code & 0xFF);
+            out += 2;
         }
-        out += width;
+        if (to_terminator && unit == 0) {
+            break;
+        }
+    }
+    if (used_def != nullptr) {
+        *used_def = used;
     }
     return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
 }
@@ -655,19 +692,19 @@ int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst,
         static_cast<const void *>(src) == static_cast<const void *>(dst)) {
         return fail(ERROR_INVALID_PARAMETER);
     }
-    if (srclen < 0) {
-        const std::size_t length = wide_length(src);
-        if (length >= 0x7FFFFFFF) {
-            return fail(ERROR_INVALID_PARAMETER);
-        }
-        srclen = static_cast<int>(length) + 1;
-    }
     if (cp == CP_UTF8) {
         if (defchar != nullptr || used_def != nullptr) {
             return fail(ERROR_INVALID_PARAMETER);
         }
         if (flags & ~WC_ERR_INVALID_CHARS) {
             return fail(ERROR_INVALID_FLAGS);
+        }
+        if (srclen < 0) {
+            const std::size_t length = wide_length(src);
+            if (length >= 0x7FFFFFFF) {
+                return fail(ERROR_INVALID_PARAMETER);
+            }
+            srclen = static_cast<int>(length) + 1;
         }
         return units_to_utf8(flags, src, srclen, dst, dstlen);
     }

@@ -87,6 +87,10 @@ struct BadCall {
     DWORD error;
 };
 
+void PrintTo(const BadCall &call, std::ostream *out) {
+    *out << call.rule;
+}
+
 class MultiByteArgumentRules : public testing::TestWithParam<BadCall> {};
 
 TEST_P(MultiByteArgumentRules, FailWithoutTouchingOutput) {
@@ -201,6 +205,28 @@ TEST(LengthRules, MinusOneCountsAndConvertsTheTerminator) {
         EXPECT_EQ(WideCharToMultiByte(cp, 0, u"ab", -1, narrow, 3, nullptr, nullptr), 3);
         EXPECT_EQ(std::string_view(narrow, 3), std::string_view("ab\0", 3));
     }
+}
+
+// Nothing past the terminator is read, even when the unit before it could start a composition
+// (the heap buffers end exactly at the terminator, for the sanitizers).
+TEST(LengthRules, MinusOneReadsNothingPastTheTerminator) {
+    const std::vector<WCHAR> composed = {u'e', 0x0301, 0};
+    const std::vector<WCHAR> bare = {u'e', 0};
+    for (UINT cp : {1252u, 932u}) {
+        SCOPED_TRACE(cp);
+        char out[4] = {'#', '#', '#', '#'};
+        EXPECT_EQ(WideCharToMultiByte(cp, WC_COMPOSITECHECK, composed.data(), -1, nullptr, 0,
+                                      nullptr, nullptr),
+                  cp == 1252 ? 2 : 3);
+        EXPECT_EQ(
+            WideCharToMultiByte(cp, WC_COMPOSITECHECK, bare.data(), -1, out, 4, nullptr, nullptr),
+            2);
+        EXPECT_EQ(std::string_view(out, 3), std::string_view("e\0#", 3));
+    }
+    const std::vector<char> lead = {'\x93', 0};
+    WCHAR wide[3] = {u'#', u'#', u'#'};
+    EXPECT_EQ(MultiByteToWideChar(932, 0, lead.data(), -1, wide, 3), 2);
+    EXPECT_EQ(std::u16string_view(wide, 3), std::u16string_view(u"\u30FB\0#", 3));
 }
 
 // kernel32 takes every negative length as "up to and including the terminator".
@@ -337,6 +363,15 @@ TEST(SingleByteTables, UndefinedHighBytesFollowWindows) {
     EXPECT_EQ(to_wide(1255, "\xCA\xD9\xDF\xFB\xFC\xFF"), u"\u05BA\uF88D\uF893\uF894\uF895\uF896");
     EXPECT_EQ(to_wide(1257, "\xA1\xA5"), u"\uF8FC\uF8FD");
     EXPECT_EQ(to_wide(874, "\xDB\xDE\xFC\xFF"), u"\uF8C1\uF8C4\uF8C5\uF8C8");
+}
+
+// Bytes that iconv refuses and whose Windows value is not known here must not turn into
+// Latin-1 letters the code page does not have.
+TEST(DoubleByteTables, OtherUndefinedBytesBecomeTheDefaultUnit) {
+    EXPECT_EQ(to_wide(949, "\xFF"), u"?");
+    EXPECT_EQ(to_wide(950, "\xFE"), u"?");
+    EXPECT_EQ(to_bytes(949, u"\u00FF\u00C9"), "??");
+    EXPECT_EQ(to_bytes(950, u"\u00FE"), "?");
 }
 
 TEST(SingleByteTables, CyrillicBothWays) {
@@ -593,6 +628,10 @@ struct LocaleCase {
     const char *locale;
     UINT code_page;
 };
+
+void PrintTo(const LocaleCase &c, std::ostream *out) {
+    *out << (c.locale != nullptr ? c.locale : "(null)");
+}
 
 class LocaleCodePage : public testing::TestWithParam<LocaleCase> {};
 
