@@ -69,8 +69,9 @@ std::optional<char16_t> iconv_decode(iconv_t cd, std::string_view bytes) {
 // A decoder from code page cp to UTF-16, closed when the test ends.
 iconv_t iconv_for(UINT cp) {
     const std::string name = "CP" + std::to_string(cp);
-    const iconv_t cd = iconv_open("UTF-16LE", name.c_str());
-    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) << "iconv lacks " << name;
+    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
+        << "iconv lacks " << name;
     return cd;
 }
 
@@ -317,7 +318,7 @@ TEST(BufferRules, ExactFitSucceeds) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(SingleByteTables, Cp1252EveryByteAgreesWithIconvAndUndefinedBytesAreLatin1) {
-    const iconv_t cd = iconv_for(1252);
+    iconv_t cd = iconv_for(1252);
     for (unsigned byte = 0; byte < 256; ++byte) {
         const std::string in(1, static_cast<char>(byte));
         const std::optional<char16_t> expected = iconv_decode(cd, in);
@@ -333,7 +334,7 @@ TEST(SingleByteTables, Cp1252EveryByteAgreesWithIconvAndUndefinedBytesAreLatin1)
 
 TEST(SingleByteTables, EveryCodePageAgreesWithIconvWhereIconvDefinesTheByte) {
     for (UINT cp : single_byte_code_pages) {
-        const iconv_t cd = iconv_for(cp);
+        iconv_t cd = iconv_for(cp);
         for (unsigned byte = 0; byte < 256; ++byte) {
             const std::string in(1, static_cast<char>(byte));
             if (const auto expected = iconv_decode(cd, in)) {
@@ -441,7 +442,7 @@ TEST(DoubleByteTables, Cp932DuplicatesEncodeLikeWindows) {
 TEST(DoubleByteTables, EveryPairAgreesWithIconvAndRoundTrips) {
     for (UINT cp : {932u, 936u, 949u, 950u}) {
         const char16_t filler = cp == 932 ? u'\u30FB' : u'?';
-        const iconv_t cd = iconv_for(cp);
+        iconv_t cd = iconv_for(cp);
         int defined = 0;
         for (unsigned lead = 0x81; lead < 0xFF; ++lead) {
             for (unsigned trail = 0x40; trail < 0xFF; ++trail) {
@@ -467,6 +468,7 @@ TEST(DoubleByteTables, EveryPairAgreesWithIconvAndRoundTrips) {
 TEST(DoubleByteTables, FirstUseFromManyThreadsBuildsOneTable) {
     std::vector<std::u16string> results(4);
     std::vector<std::thread> threads;
+    threads.reserve(results.size());
     for (std::u16string &result : results) {
         threads.emplace_back([&result] {
             WCHAR wide[2] = {};
@@ -568,21 +570,21 @@ TEST(CompositeCheck, GeneratedTableIsSortedAndHasNoDuplicates) {
 
 TEST(InvalidCharRules, RefusedOnlyWhenAsked) {
     struct Case {
-        UINT cp;
         std::string_view bytes;
+        UINT cp;
         bool invalid;
     };
     const Case cases[] = {
-        {1252, "\x81", false}, // Windows maps it to U+0081, a real character
-        {1253, "\xAA", true},  // private use
-        {1253, "\xE1", false},
-        {932, "\x93", true}, // lead byte at the end
-        {932, std::string_view("\x93\0", 2), true},
-        {932, "\x81\x20", true},  // undefined pair
-        {932, "\x81\x45", false}, // U+30FB spelled out, not the stand-in for a missing one
-        {CP_UTF8, "\xC0\x80", true},
-        {CP_UTF8, "\xED\xA0\x80", true},
-        {CP_UTF8, "\xE2\x82\xAC", false},
+        {"\x81", 1252, false}, // Windows maps it to U+0081, a real character
+        {"\xAA", 1253, true},  // private use
+        {"\xE1", 1253, false},
+        {"\x93", 932, true}, // lead byte at the end
+        {std::string_view("\x93\0", 2), 932, true},
+        {"\x81\x20", 932, true},  // undefined pair
+        {"\x81\x45", 932, false}, // U+30FB spelled out, not the stand-in for a missing one
+        {"\xC0\x80", CP_UTF8, true},
+        {"\xED\xA0\x80", CP_UTF8, true},
+        {"\xE2\x82\xAC", CP_UTF8, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.cp << " " << testing::PrintToString(c.bytes));
