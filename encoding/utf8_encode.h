@@ -1,0 +1,16 @@
+// The UTF-8 encoder behind local_to_utf8, in two passes that step through the
+// units identically: count the bytes, then write them.
+#pragma once
+
+#include <cstddef>
+
+#include "codepage.h"
+
+// Bytes that encode_utf8 writes for the zero-terminated `units`, terminator
+// not included.
+std::size_t count_utf8_bytes(const WCHAR *units) noexcept;
+
+// Writes the UTF-8 form of the zero-terminated `units` and a terminating zero
+// byte. A surrogate pair becomes one four-byte sequence; a surrogate without
+// its partner becomes U+FFFD.
+void encode_utf8(const WCHAR *units, char *utf8) noexcept;

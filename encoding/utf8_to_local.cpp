@@ -1,0 +1,63 @@
+// UTF-8 to the ANSI code page: the module's own decoder produces UTF-16, the
+// platform converts UTF-16 to the code page. Every failure is reported on the
+// standard error stream.
+#include <cstdio>
+
+#include "allocation.h"
+#include "codepage.h"
+#include "encoding.h"
+#include "utf8_decode.h"
+
+namespace {
+
+// Code pages such as UTF-8 refuse WC_COMPOSITECHECK; such a call is made once
+// more without it.
+int from_utf16(const WCHAR *units, char *local, int room) noexcept {
+    int count =
+        WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units, -1, local, room, nullptr, nullptr);
+    if (count == 0 && GetLastError() == ERROR_INVALID_FLAGS)
+        count = WideCharToMultiByte(CP_ACP, 0, units, -1, local, room, nullptr, nullptr);
+    return count;
+}
+
+void report_translation_error() noexcept {
+    // Read before any output: writing may change the thread's last error.
+    const long error = static_cast<long>(GetLastError());
+    std::fprintf(stderr, "Unicode translation error %ld\n", error);
+}
+
+} // namespace
+
+int utf8_to_local(const char *utf8, char **result) noexcept {
+    const std::size_t count = count_utf16_units(utf8);
+    auto *units = static_cast<WCHAR *>(velm_malloc(2 * count + 2));
+    if (units == nullptr) {
+        std::fputs("Out of memory processing string from UTF8 to UNICODE16\n", stderr);
+        return -1;
+    }
+    decode_utf8(utf8, units);
+
+    // The length -1 makes the platform count the terminator too.
+    const int size = from_utf16(units, nullptr, 0);
+    if (size == 0) {
+        report_translation_error();
+        velm_free(units);
+        return -1;
+    }
+
+    *result = static_cast<char *>(velm_calloc(static_cast<std::size_t>(size) + 1, 1));
+    if (*result == nullptr) {
+        std::fputs("Out of memory processing string to local charset\n", stderr);
+        velm_free(units);
+        return -1;
+    }
+    if (from_utf16(units, *result, size) != size) {
+        report_translation_error();
+        velm_free(units);
+        velm_free(*result);
+        *result = nullptr;
+        return -1;
+    }
+    velm_free(units);
+    return 0;
+}

@@ -1,0 +1,149 @@
+// /vc against the in-process doubles of the host and the client library.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_host.h"
+#include "fault_injection.h"
+#include "plugin.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+const char vc_failure[] = "VELM is not running or is misconfigured\n";
+const char too_long[] = "VELM command is too long (at most 2046 bytes)\n";
+
+class VcCommand : public testing::Test {
+  protected:
+    void SetUp() override {
+        plugin_handle = reset_fakes();
+        reset_allocations();
+    }
+    void TearDown() override {
+        EXPECT_EQ(live_allocations(), 0u) << "a converted command was not released";
+        EXPECT_EQ(stray_releases(), 0);
+        EXPECT_EQ(fake_host.unexpected_calls, 0);
+    }
+};
+
+struct JoinCase {
+    const char *rule;
+    std::vector<std::string> args;
+    std::string sent;
+};
+
+class VcJoin : public VcCommand, public testing::WithParamInterface<JoinCase> {};
+
+TEST_P(VcJoin, SendsTheWordsJoinedBySingleSpaces) {
+    EXPECT_EQ(run_command(vc_command, GetParam().args), XCHAT_EAT_ALL);
+    EXPECT_EQ(fake_service.exec_commands, (Log{GetParam().sent}));
+    EXPECT_TRUE(fake_host.printed.empty());
+}
+
+const JoinCase join_cases[] = {
+    {"no arguments send the empty command", {}, ""},
+    {"one word", {"play"}, "play"},
+    {"three words", {"a", "b", "c"}, "a b c"},
+    {"the join stops at the first empty word", {"a", "", "c"}, "a"},
+    {"non ascii in the code page", {"Caf\xC3\xA9", "\xE2\x82\xAC"}, "Caf\xE9 \x80"},
+    {"format directives pass verbatim", {"%s", "%n%%"}, "%s %n%%"},
+    {"exactly 2046 bytes in one word", {std::string(2046, 'a')}, std::string(2046, 'a')},
+    {"exactly 2046 bytes in two words",
+     {std::string(1022, 'a'), std::string(1023, 'b')},
+     std::string(1022, 'a') + " " + std::string(1023, 'b')},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rules, VcJoin, testing::ValuesIn(join_cases), [](const auto &info) {
+    std::string name = info.param.rule;
+    for (char &c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+});
+
+TEST_F(VcCommand, LongerThan2046BytesSendsNothingAndSaysSo) {
+    const std::vector<std::vector<std::string>> too_long_args = {
+        {std::string(2047, 'a')},
+        {std::string(1023, 'a'), std::string(1023, 'b')},
+        {std::string(2046, 'a'), "b"},
+        {std::string(100000, 'a')},
+    };
+    for (const auto &args : too_long_args) {
+        plugin_handle = reset_fakes();
+        EXPECT_EQ(run_command(vc_command, args), XCHAT_EAT_ALL);
+        EXPECT_TRUE(fake_service.exec_commands.empty());
+        EXPECT_EQ(fake_host.printed, (Log{too_long}));
+    }
+}
+
+TEST_F(VcCommand, RefusedCommandPrintsTheMessageOnce) {
+    fake_service.exec_result = 5;
+    EXPECT_EQ(run_command(vc_command, {"stop"}), XCHAT_EAT_ALL);
+    EXPECT_EQ(call_log, (Log{"vc_exec stop", std::string("print ") + vc_failure}));
+}
+
+TEST_F(VcCommand, ReadsWordsButNeverWordEol) {
+    std::vector<std::string> words = {"", "vc", "a", "b"};
+    words.resize(XCHAT_WORD_COUNT);
+    char *word[XCHAT_WORD_COUNT];
+    char *word_eol[XCHAT_WORD_COUNT];
+    char trap[] = "word_eol was read";
+    for (int i = 0; i < XCHAT_WORD_COUNT; ++i) {
+        word[i] = words[static_cast<std::size_t>(i)].data();
+        word_eol[i] = trap;
+    }
+    vc_command(word, word_eol, nullptr);
+    EXPECT_EQ(fake_service.exec_commands, (Log{"a b"}));
+}
+
+// A full list: every entry a word, none empty. Whatever lies after the list
+// must not be read.
+TEST_F(VcCommand, JoinStopsAtTheEndOfAFullWordList) {
+    struct {
+        char *word[XCHAT_WORD_COUNT];
+        char *after[2];
+    } list;
+    std::vector<std::string> words;
+    for (int i = 0; i < XCHAT_WORD_COUNT; ++i)
+        words.push_back("w" + std::to_string(i));
+    std::string expected;
+    for (int i = 0; i < XCHAT_WORD_COUNT; ++i) {
+        list.word[i] = words[static_cast<std::size_t>(i)].data();
+        if (i >= 2)
+            expected += (expected.empty() ? "" : " ") + words[static_cast<std::size_t>(i)];
+    }
+    char past[] = "past-the-end";
+    list.after[0] = list.after[1] = past;
+    vc_command(list.word, list.word, nullptr);
+    EXPECT_EQ(fake_service.exec_commands, (Log{expected}));
+}
+
+TEST_F(VcCommand, JoinStopsAtANullEntry) {
+    std::vector<std::string> words = {"", "vc", "a", "b"};
+    char *word[XCHAT_WORD_COUNT] = {words[0].data(), words[1].data(), words[2].data(), nullptr,
+                                    words[3].data()};
+    vc_command(word, word, nullptr);
+    EXPECT_EQ(fake_service.exec_commands, (Log{"a"}));
+}
+
+TEST_F(VcCommand, EveryAllocationFailureSendsNothingAndLeaksNothing) {
+    run_command(vc_command, {"Caf\xC3\xA9"});
+    const int allocations = allocation_count();
+    EXPECT_EQ(allocations, 2);
+    const char *messages[] = {"Out of memory processing string from UTF8 to UNICODE16\n",
+                              "Out of memory processing string to local charset\n"};
+    for (int fail_at = 1; fail_at <= allocations; ++fail_at) {
+        SCOPED_TRACE(fail_at);
+        plugin_handle = reset_fakes();
+        reset_allocations(fail_at);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(run_command(vc_command, {"Caf\xC3\xA9"}), XCHAT_EAT_ALL);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), messages[fail_at - 1]);
+        EXPECT_TRUE(fake_service.exec_commands.empty());
+        EXPECT_TRUE(fake_host.printed.empty());
+        EXPECT_EQ(live_allocations(), 0u);
+    }
+}
+
+} // namespace
