@@ -699,7 +699,7 @@ TEST_F(LocaleEnvironment, EmptyVariablesAreSkipped) {
 
 // ---------------------------------------------------------------------------------------------
 // The process-wide ANSI code page. Each suite needs a matching locale in the environment at
-// process start; CTest runs each with its own LC_ALL.
+// process start; CTest runs each with its own LC_ALL, and a suite run in the wrong one fails.
 
 bool environment_selects(UINT cp) {
     return code_page_for_locale(locale_from_environment()) == cp;
@@ -707,7 +707,7 @@ bool environment_selects(UINT cp) {
 
 #define REQUIRE_ANSI_CODE_PAGE(cp)                                                                 \
     if (!environment_selects(cp)) {                                                                \
-        GTEST_SKIP() << "needs a locale for code page " << (cp) << " in LC_ALL";                   \
+        FAIL() << "needs a locale for code page " << (cp) << " in LC_ALL";                         \
     }
 
 TEST(AnsiCp1252, WesternTextThroughAcp) {
