@@ -17,11 +17,10 @@ if(MSVC)
             /machine:${CMAKE_CXX_COMPILER_ARCHITECTURE_ID} /out:${VELM_VC_IMPORT_LIBRARY}
     DEPENDS ${VELM_VC_DEF} VERBATIM)
 else()
-  find_program(CMAKE_DLLTOOL NAMES dlltool REQUIRED)
+  find_program(CMAKE_DLLTOOL NAMES dlltool llvm-dlltool REQUIRED)
   set(VELM_VC_IMPORT_LIBRARY ${CMAKE_BINARY_DIR}/import/libvc.dll.a)
   add_custom_command(OUTPUT ${VELM_VC_IMPORT_LIBRARY}
-    COMMAND ${CMAKE_DLLTOOL} --input-def ${VELM_VC_DEF} --dllname vc.dll
-            --output-lib ${VELM_VC_IMPORT_LIBRARY}
+    COMMAND ${CMAKE_DLLTOOL} -d ${VELM_VC_DEF} -D vc.dll -l ${VELM_VC_IMPORT_LIBRARY}
     DEPENDS ${VELM_VC_DEF} VERBATIM)
 endif()
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/import)
@@ -82,7 +81,7 @@ function(velm_windows_module target)
     set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY
       "MultiThreaded$<$<CONFIG:Debug>:Debug>")
   endif()
-  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang" AND NOT MSVC)
     # The module throws nothing and calls only C code. With exceptions on, each
     # noexcept function may reach std::terminate, which drags the C++ runtime's
     # terminate handler and demangler into the file (about 100 KiB).
