@@ -37,7 +37,7 @@ void converter(benchmark::State &state, Converter convert, const std::string &in
 
 void with_iconv(benchmark::State &state, const char *to, const char *from, const std::string &input,
                 const std::string &expected) {
-    const iconv_t cd = iconv_open(to, from);
+    iconv_t cd = iconv_open(to, from);
     std::vector<char> output(input.size() * 4);
     std::size_t produced = 0;
     for (auto _ : state) {

@@ -286,6 +286,20 @@ constexpr Composition compositions[] = {
 #include "compose_table.inc"
 };
 
+// One bit per UTF-16 unit, set for the units that are the mark of some composition. Almost
+// every unit of a text is no such mark; this says so without searching the table.
+constexpr std::array<std::uint64_t, 65536 / 64> composing_marks = [] {
+    std::array<std::uint64_t, 65536 / 64> bits{};
+    for (const Composition &composition : compositions) {
+        bits[composition.mark >> 6] |= std::uint64_t{1} << (composition.mark & 63);
+    }
+    return bits;
+}();
+
+bool is_composing_mark(WCHAR unit) noexcept {
+    return (composing_marks[unit >> 6] >> (unit & 63) & 1) != 0;
+}
+
 WCHAR compose(WCHAR base, WCHAR mark) noexcept {
     const Composition *begin = std::begin(compositions);
     const Composition *end = std::end(compositions);
@@ -458,7 +472,7 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
     long long out = 0;
     for (int i = 0; i < srclen; ++i) {
         std::uint16_t code = table[src[i]];
-        if (composite_check && i + 1 < srclen) {
+        if (composite_check && i + 1 < srclen && is_composing_mark(src[i + 1])) {
             if (const WCHAR composed = compose(src[i], src[i + 1])) {
                 if (table[composed] != unmapped) {
                     code = table[composed];
