@@ -12,7 +12,8 @@ if(WIN32)
   # Windows users read text files with CRLF line ends.
   configure_file(${PROJECT_SOURCE_DIR}/packaging/velm_xchat.txt
     ${CMAKE_BINARY_DIR}/packaging/velm_xchat.txt @ONLY NEWLINE_STYLE CRLF)
-  install(TARGETS velm_xchat RUNTIME DESTINATION .)
+  # A module library is installed as LIBRARY, also where it is a DLL.
+  install(TARGETS velm_xchat LIBRARY DESTINATION . RUNTIME DESTINATION .)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/velm_xchat.txt DESTINATION .)
 elseif(VELM_INSTALL_USER_PLUGIN)
   install(TARGETS velm_xchat LIBRARY DESTINATION ${VELM_USER_PLUGIN_DIR})
