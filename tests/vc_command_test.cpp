@@ -1,6 +1,8 @@
 // /vc against the in-process doubles of the host and the client library.
 #include <gtest/gtest.h>
 
+#include "rule_names.h"
+
 #include <string>
 
 #include "fake_host.h"
@@ -54,13 +56,7 @@ const JoinCase join_cases[] = {
      std::string(1022, 'a') + " " + std::string(1023, 'b')},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rules, VcJoin, testing::ValuesIn(join_cases), [](const auto &info) {
-    std::string name = info.param.rule;
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Rules, VcJoin, testing::ValuesIn(join_cases), RuleName());
 
 TEST_F(VcCommand, LongerThan2046BytesSendsNothingAndSaysSo) {
     const std::vector<std::vector<std::string>> too_long_args = {
