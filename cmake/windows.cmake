@@ -35,13 +35,21 @@ add_dependencies(vc_import vc_import_library)
 if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(wine_loader_names wine64 wine)
-    set(VELM_WINE_ARCH win64)
   else()
     set(wine_loader_names wine)
-    set(VELM_WINE_ARCH win32)
   endif()
   find_program(VELM_WINE_LOADER NAMES ${wine_loader_names} PATHS /usr/lib/wine
     NO_CMAKE_FIND_ROOT_PATH)
+  # The prefix is made by the 64-bit loader where there is one, and 32-bit
+  # programs run in it through Wine's 32-bit loader: where 32-bit programs
+  # run only under emulation, only the tests themselves are emulated.
+  find_program(VELM_WINE_BOOT_LOADER NAMES wine64 wine PATHS /usr/lib/wine
+    NO_CMAKE_FIND_ROOT_PATH)
+  if(VELM_WINE_BOOT_LOADER MATCHES "64$")
+    set(VELM_WINE_ARCH win64)
+  else()
+    set(VELM_WINE_ARCH win32)
+  endif()
   if(VELM_WINE_LOADER)
     set(VELM_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
