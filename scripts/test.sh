@@ -6,3 +6,5 @@ scripts/install-deps.sh build-essential cmake libgtest-dev hexchat-dev binutils 
 cmake --preset debug
 cmake --build --preset debug -j"$(nproc)"
 ctest --preset debug -j"$(nproc)"
+scripts/lane-sanitizers.sh
+scripts/lane-valgrind.sh

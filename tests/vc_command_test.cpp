@@ -33,6 +33,12 @@ struct JoinCase {
     std::string sent;
 };
 
+// Names the case by its rule; gtest would otherwise print its raw bytes,
+// unset ones inside the strings included.
+void PrintTo(const JoinCase &c, std::ostream *out) {
+    *out << c.rule;
+}
+
 class VcJoin : public VcCommand, public testing::WithParamInterface<JoinCase> {};
 
 TEST_P(VcJoin, SendsTheWordsJoinedBySingleSpaces) {
