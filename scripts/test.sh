@@ -8,3 +8,4 @@ cmake --build --preset debug -j"$(nproc)"
 ctest --preset debug -j"$(nproc)"
 scripts/lane-sanitizers.sh
 scripts/lane-valgrind.sh
+scripts/lane-fuzz.sh
