@@ -5,6 +5,7 @@
 #include "codepage.h"
 #include "locale_code_page.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -60,28 +61,33 @@ bool same_text(const char *begin, const char *end, const char *word) noexcept {
 constexpr std::uint16_t unmapped = 0xFFFF; // no lead byte is 0xFF, so no real code collides
 
 struct CodePageSource {
-    UINT number;
     const char *iconv_name;
+    UINT number;
     WCHAR uni_default; // what a lead byte without a usable trail byte becomes
     // Windows gives the bytes from private_use_from up that have no character consecutive
     // private-use characters from private_use_start; iconv refuses them. 0: no such run.
-    unsigned private_use_from;
     WCHAR private_use_start;
+    unsigned char private_use_from;
     // A byte that Windows' current table defines and iconv's older one does not. 0: none.
     unsigned char extra_byte;
     WCHAR extra_unit;
 };
 
 constexpr CodePageSource code_page_sources[] = {
-    {1250, "CP1250", u'?', 0, 0, 0, 0},         {1251, "CP1251", u'?', 0, 0, 0, 0},
-    {1252, "CP1252", u'?', 0, 0, 0, 0},         {1253, "CP1253", u'?', 0xA0, 0xF8F9, 0, 0},
-    {1254, "CP1254", u'?', 0, 0, 0, 0},         {1255, "CP1255", u'?', 0xD9, 0xF88D, 0xCA, 0x05BA},
-    {1256, "CP1256", u'?', 0, 0, 0, 0},         {1257, "CP1257", u'?', 0xA0, 0xF8FC, 0, 0},
-    {1258, "CP1258", u'?', 0, 0, 0, 0},         {874, "CP874", u'?', 0xA0, 0xF8C1, 0, 0},
-    {932, "CP932", 0x30FB, 0xA0, 0xF8F0, 0, 0}, {936, "CP936", u'?', 0xA0, 0xF8F5, 0, 0},
-    {949, "CP949", u'?', 0, 0, 0, 0},           {950, "CP950", u'?', 0xFF, 0xF8F8, 0, 0},
+    {"CP1250", 1250, u'?', 0, 0, 0, 0},         {"CP1251", 1251, u'?', 0, 0, 0, 0},
+    {"CP1252", 1252, u'?', 0, 0, 0, 0},         {"CP1253", 1253, u'?', 0xF8F9, 0xA0, 0, 0},
+    {"CP1254", 1254, u'?', 0, 0, 0, 0},         {"CP1255", 1255, u'?', 0xF88D, 0xD9, 0xCA, 0x05BA},
+    {"CP1256", 1256, u'?', 0, 0, 0, 0},         {"CP1257", 1257, u'?', 0xF8FC, 0xA0, 0, 0},
+    {"CP1258", 1258, u'?', 0, 0, 0, 0},         {"CP874", 874, u'?', 0xF8C1, 0xA0, 0, 0},
+    {"CP932", 932, 0x30FB, 0xF8F0, 0xA0, 0, 0}, {"CP936", 936, u'?', 0xF8F5, 0xA0, 0, 0},
+    {"CP949", 949, u'?', 0, 0, 0, 0},           {"CP950", 950, u'?', 0xF8F8, 0xFF, 0, 0},
 };
 constexpr std::size_t code_page_count = std::size(code_page_sources);
+
+// iconv_open's failure value is (iconv_t)-1.
+bool is_open(iconv_t cd) noexcept {
+    return cd != reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+}
 
 struct CodePage {
     bool usable = false;
@@ -90,9 +96,13 @@ struct CodePage {
     std::uint16_t uni_default_code = '?';      // the bytes that really stand for uni_default
     std::array<WCHAR, 256> single{};           // byte -> unit for bytes that are not lead bytes
     std::array<std::uint16_t, 256> lead_row{}; // 0: not a lead byte, else 1 + row in pairs
-    std::vector<WCHAR> pairs;                  // (row - 1) * 256 + trail byte -> unit
+    std::vector<WCHAR> pairs;                  // pair_index(row, trail byte) -> unit
     std::vector<std::uint16_t> from_unicode;   // unit -> byte or lead << 8 | trail
 };
+
+std::size_t pair_index(unsigned row, unsigned trail) noexcept {
+    return (std::size_t{row} - 1) * 256 + trail;
+}
 
 enum class Decoded { unit, incomplete, invalid };
 
@@ -143,7 +153,7 @@ WCHAR decode_code(const CodePage &page, std::uint16_t code) noexcept {
         return page.lead_row[code] ? page.uni_default : page.single[code];
     }
     const unsigned row = page.lead_row[code >> 8];
-    return row ? page.pairs[(row - 1) * 256 + (code & 0xFF)] : page.uni_default;
+    return row ? page.pairs[pair_index(row, code & 0xFFU)] : page.uni_default;
 }
 
 // Reads the code page's characters from iconv. Bytes iconv refuses get Windows' values: U+00xx
@@ -180,7 +190,7 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
         }
     }
     page.dbcs = rows != 0;
-    page.pairs.assign(rows * 256, page.uni_default);
+    page.pairs.assign(std::size_t{rows} * 256, page.uni_default);
     for (unsigned lead = 0; lead < 256; ++lead) {
         if (const unsigned row = page.lead_row[lead]) {
             for (unsigned trail = 1; trail < 256; ++trail) {
@@ -188,7 +198,7 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
                                              static_cast<unsigned char>(trail)};
                 WCHAR unit = 0;
                 if (decode_alone(to_unicode, in, 2, &unit) == Decoded::unit) {
-                    page.pairs[(row - 1) * 256 + trail] = unit;
+                    page.pairs[pair_index(row, trail)] = unit;
                 }
             }
         }
@@ -213,7 +223,7 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
     for (unsigned lead = 0; lead < 256; ++lead) {
         if (const unsigned row = page.lead_row[lead]) {
             for (unsigned trail = 1; trail < 256; ++trail) {
-                const WCHAR unit = page.pairs[(row - 1) * 256 + trail];
+                const WCHAR unit = page.pairs[pair_index(row, trail)];
                 const bool filler = unit == page.uni_default;
                 if (!filler) {
                     add(static_cast<std::uint16_t>(lead << 8 | trail), unit);
@@ -239,20 +249,19 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
 }
 
 void load(CodePage &page, const CodePageSource &source) noexcept {
-    const iconv_t to_unicode = iconv_open("UTF-16LE", source.iconv_name);
-    const iconv_t from_unicode = iconv_open(source.iconv_name, "UTF-16LE");
-    if (to_unicode != reinterpret_cast<iconv_t>(-1) &&
-        from_unicode != reinterpret_cast<iconv_t>(-1)) {
+    iconv_t to_unicode = iconv_open("UTF-16LE", source.iconv_name);
+    iconv_t from_unicode = iconv_open(source.iconv_name, "UTF-16LE");
+    if (is_open(to_unicode) && is_open(from_unicode)) {
         try {
             load_from_iconv(page, source, to_unicode, from_unicode);
         } catch (const std::bad_alloc &) {
             page = CodePage{}; // left unusable: calls for it fail as for an unknown code page
         }
     }
-    if (to_unicode != reinterpret_cast<iconv_t>(-1)) {
+    if (is_open(to_unicode)) {
         iconv_close(to_unicode);
     }
-    if (from_unicode != reinterpret_cast<iconv_t>(-1)) {
+    if (is_open(from_unicode)) {
         iconv_close(from_unicode);
     }
 }
@@ -285,6 +294,20 @@ struct Composition {
 constexpr Composition compositions[] = {
 #include "compose_table.inc"
 };
+
+// One bit per unit that occurs as the second character of a composition, so that text without
+// combining marks never reaches the search.
+constexpr std::array<std::uint64_t, 1024> composing_marks = [] {
+    std::array<std::uint64_t, 1024> bits{};
+    for (const Composition &entry : compositions) {
+        bits[entry.mark >> 6] |= std::uint64_t{1} << (entry.mark & 63);
+    }
+    return bits;
+}();
+
+bool is_composing_mark(WCHAR unit) noexcept {
+    return (composing_marks[unit >> 6] >> (unit & 63) & 1) != 0;
+}
 
 WCHAR compose(WCHAR base, WCHAR mark) noexcept {
     const Composition *begin = std::begin(compositions);
@@ -326,7 +349,7 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
         WCHAR unit = 0;
         if (const unsigned row = page.lead_row[src[i]]) {
             if (i + 1 < srclen && src[i + 1] != 0) {
-                unit = page.pairs[(row - 1) * 256 + src[i + 1]];
+                unit = page.pairs[pair_index(row, src[i + 1])];
                 i += 2;
             } else {
                 unit = page.uni_default;
@@ -354,7 +377,7 @@ bool has_invalid_bytes(const CodePage &page, const unsigned char *src, int srcle
                 return true;
             }
             const std::uint16_t code = static_cast<std::uint16_t>(src[i] << 8 | src[i + 1]);
-            if (page.pairs[(row - 1) * 256 + src[++i]] == page.uni_default &&
+            if (page.pairs[pair_index(row, src[++i])] == page.uni_default &&
                 code != page.uni_default_code) {
                 return true;
             }
@@ -441,6 +464,8 @@ int utf8_to_units(DWORD flags, const unsigned char *src, int srclen, WCHAR *dst,
 // code page become that one character; otherwise both are converted separately
 // (WC_SEPCHARS), the mark is dropped (WC_DISCARDNS), or the pair becomes one default
 // character (WC_DEFAULTCHAR).
+// srclen < 0: up to and including the first zero unit, found on the way rather than by a
+// separate pass.
 int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srclen, char *dst,
                    int dstlen, const char *defchar, BOOL *used_def) noexcept {
     std::uint16_t fallback = '?';
@@ -450,16 +475,25 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
         fallback =
             page.dbcs && second != 0 ? static_cast<std::uint16_t>(first << 8 | second) : first;
     }
+    const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
+    const bool to_terminator = srclen < 0;
+    const std::size_t end = to_terminator ? SIZE_MAX : static_cast<std::size_t>(srclen);
     if (used_def != nullptr) {
         *used_def = 0;
     }
+    if (dstlen == 0 && !page.dbcs && !composite_check && used_def == nullptr && !to_terminator) {
+        return srclen; // one byte per unit
+    }
+
     const std::uint16_t *table = page.from_unicode.data();
-    const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
-    long long out = 0;
-    for (int i = 0; i < srclen; ++i) {
-        std::uint16_t code = table[src[i]];
-        if (composite_check && i + 1 < srclen) {
-            if (const WCHAR composed = compose(src[i], src[i + 1])) {
+    bool used = false;
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        const WCHAR unit = src[i];
+        std::uint16_t code = table[unit];
+        // A unit other than zero is never the last one when converting up to the terminator.
+        if (composite_check && unit != 0 && i + 1 < end && is_composing_mark(src[i + 1])) {
+            if (const WCHAR composed = compose(unit, src[i + 1])) {
                 if (table[composed] != unmapped) {
                     code = table[composed];
                     ++i;
@@ -473,21 +507,32 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
         }
         if (code == unmapped) {
             code = fallback;
-            if (used_def != nullptr) {
-                *used_def = 1;
-            }
+            used = true;
         }
-        const int width = code > 0xFF ? 2 : 1;
-        if (dstlen != 0) {
-            if (out + width > dstlen) {
-                return fail(ERROR_INSUFFICIENT_BUFFER);
+        if (code <= 0xFF) {
+            if (dstlen != 0) {
+                if (out == static_cast<std::size_t>(dstlen)) {
+                    return fail(ERROR_INSUFFICIENT_BUFFER);
+                }
+                dst[out] = static_cast<char>(code);
             }
-            if (width == 2) {
+            ++out;
+        } else {
+            if (dstlen != 0) {
+                if (out + 2 > static_cast<std::size_t>(dstlen)) {
+                    return fail(ERROR_INSUFFICIENT_BUFFER);
+                }
                 dst[out] = static_cast<char>(code >> 8);
+                dst[out + 1] = static_cast<char>(code & 0xFF);
             }
-            dst[out + width - 1] = static_cast<char>(code & 0xFF);
+            out += 2;
         }
-        out += width;
+        if (to_terminator && unit == 0) {
+            break;
+        }
+    }
+    if (used_def != nullptr) {
+        *used_def = used;
     }
     return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
 }
@@ -655,19 +700,19 @@ int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst,
         static_cast<const void *>(src) == static_cast<const void *>(dst)) {
         return fail(ERROR_INVALID_PARAMETER);
     }
-    if (srclen < 0) {
-        const std::size_t length = wide_length(src);
-        if (length >= 0x7FFFFFFF) {
-            return fail(ERROR_INVALID_PARAMETER);
-        }
-        srclen = static_cast<int>(length) + 1;
-    }
     if (cp == CP_UTF8) {
         if (defchar != nullptr || used_def != nullptr) {
             return fail(ERROR_INVALID_PARAMETER);
         }
         if (flags & ~WC_ERR_INVALID_CHARS) {
             return fail(ERROR_INVALID_FLAGS);
+        }
+        if (srclen < 0) {
+            const std::size_t length = wide_length(src);
+            if (length >= 0x7FFFFFFF) {
+                return fail(ERROR_INVALID_PARAMETER);
+            }
+            srclen = static_cast<int>(length) + 1;
         }
         return units_to_utf8(flags, src, srclen, dst, dstlen);
     }

@@ -1,6 +1,8 @@
 // The console host's splitting of typed command lines into word lists.
 #include <gtest/gtest.h>
 
+#include "rule_names.h"
+
 #include <string>
 #include <vector>
 
@@ -53,13 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"vc", "\"a b\"", "c"},
                   {"vc \"a b\" c", "\"a b\" c", "c"}},
         SplitCase{"bytes pass unchanged", "vc Caf\xC3\xA9", {"vc", "Caf\xC3\xA9"}, {}}),
-    [](const testing::TestParamInfo<SplitCase> &info) {
-        std::string name = info.param.rule;
-        for (char &c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    RuleName());
 
 TEST(SplitCommandLimits, WordsAfterTheThirtyFirstAreDropped) {
     std::string line = "vc";

@@ -1,6 +1,8 @@
 // The module's own UTF-8 decoder and encoder, on their own.
 #include <gtest/gtest.h>
 
+#include "rule_names.h"
+
 #include <string>
 #include <vector>
 
@@ -75,16 +77,7 @@ const DecodeCase decode_cases[] = {
      {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 'A'}},
 };
 
-std::string case_name(const char *rule) {
-    std::string name = rule;
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases),
-                         [](const auto &info) { return case_name(info.param.rule); });
+INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases), RuleName());
 
 struct EncodeCase {
     const char *rule;
@@ -133,8 +126,7 @@ const EncodeCase encode_cases[] = {
     {"high high low", {0xD800, 0xD800, 0xDC00}, "\xEF\xBF\xBD\xF0\x90\x80\x80"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rules, EncodeUtf8, testing::ValuesIn(encode_cases),
-                         [](const auto &info) { return case_name(info.param.rule); });
+INSTANTIATE_TEST_SUITE_P(Rules, EncodeUtf8, testing::ValuesIn(encode_cases), RuleName());
 
 TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
     for (char32_t code_point = 1; code_point <= 0x10FFFF; ++code_point) {

@@ -1,6 +1,8 @@
 // /vc against the in-process doubles of the host and the client library.
 #include <gtest/gtest.h>
 
+#include "rule_names.h"
+
 #include <string>
 
 #include "expected_messages.h"
@@ -53,13 +55,7 @@ const JoinCase join_cases[] = {
     {"non ascii in the code page", {"Caf\xC3\xA9", "\xE2\x82\xAC"}, "Caf\xE9 \x80"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rules, VcJoin, testing::ValuesIn(join_cases), [](const auto &info) {
-    std::string name = info.param.rule;
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Rules, VcJoin, testing::ValuesIn(join_cases), RuleName());
 
 TEST_F(VcCommand, RefusedCommandPrintsTheMessageOnce) {
     fake_service.exec_result = 5;

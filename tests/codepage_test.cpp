@@ -1,0 +1,754 @@
+// Rules of the POSIX code-page calls, checked against kernel32's contract and, for character
+// tables, against iconv read independently here.
+//
+// Suites named AnsiCp<N> check the process-wide ANSI code page and only mean something when the
+// process starts with a locale that selects <N> (e.g. LC_ALL=ru_RU.UTF-8 for 1251); elsewhere
+// they skip.
+#include "codepage.h"
+#include "locale_code_page.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <iconv.h>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr DWORD untouched = 0xDEADBEEF;
+constexpr UINT single_byte_code_pages[] = {874,  1250, 1251, 1252, 1253,
+                                           1254, 1255, 1256, 1257, 1258};
+
+// Counts, converts, and checks that both calls agree.
+std::u16string to_wide(UINT cp, std::string_view bytes, DWORD flags = 0) {
+    const int count =
+        MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    EXPECT_GT(count, 0) << "cp " << cp << " error " << GetLastError();
+    std::u16string units(static_cast<std::size_t>(count > 0 ? count : 0), u'\0');
+    const int written = MultiByteToWideChar(cp, flags, bytes.data(), static_cast<int>(bytes.size()),
+                                            units.data(), count);
+    EXPECT_EQ(written, count) << "cp " << cp;
+    return units;
+}
+
+std::string to_bytes(UINT cp, std::u16string_view units, DWORD flags = 0,
+                     const char *defchar = nullptr, BOOL *used_def = nullptr) {
+    const int count = WideCharToMultiByte(cp, flags, units.data(), static_cast<int>(units.size()),
+                                          nullptr, 0, defchar, used_def);
+    EXPECT_GT(count, 0) << "cp " << cp << " error " << GetLastError();
+    std::string bytes(static_cast<std::size_t>(count > 0 ? count : 0), '\0');
+    const int written = WideCharToMultiByte(cp, flags, units.data(), static_cast<int>(units.size()),
+                                            bytes.data(), count, defchar, used_def);
+    EXPECT_EQ(written, count) << "cp " << cp;
+    return bytes;
+}
+
+// iconv's reading of one byte sequence, or nothing when iconv refuses it.
+std::optional<char16_t> iconv_decode(iconv_t cd, std::string_view bytes) {
+    std::string in(bytes);
+    unsigned char out[8];
+    char *in_ptr = in.data();
+    char *out_ptr = reinterpret_cast<char *>(out);
+    std::size_t in_left = in.size();
+    std::size_t out_left = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1) ||
+        iconv(cd, nullptr, nullptr, &out_ptr, &out_left) == static_cast<std::size_t>(-1) ||
+        sizeof out - out_left != 2) {
+        return std::nullopt;
+    }
+    return static_cast<char16_t>(out[0] | out[1] << 8);
+}
+
+// A decoder from code page cp to UTF-16, closed when the test ends.
+iconv_t iconv_for(UINT cp) {
+    const std::string name = "CP" + std::to_string(cp);
+    iconv_t cd = iconv_open("UTF-16LE", name.c_str());
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1)) // NOLINT(performance-no-int-to-ptr)
+        << "iconv lacks " << name;
+    return cd;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct BadCall {
+    const char *rule;
+    UINT cp;
+    DWORD flags;
+    bool null_source;
+    int srclen;
+    bool null_destination;
+    int dstlen;
+    DWORD error;
+};
+
+void PrintTo(const BadCall &call, std::ostream *out) {
+    *out << call.rule;
+}
+
+class MultiByteArgumentRules : public testing::TestWithParam<BadCall> {};
+
+TEST_P(MultiByteArgumentRules, FailWithoutTouchingOutput) {
+    const BadCall &call = GetParam();
+    WCHAR out[8] = {u'x', u'x', u'x', u'x', u'x', u'x', u'x', u'x'};
+    SetLastError(untouched);
+    EXPECT_EQ(MultiByteToWideChar(call.cp, call.flags, call.null_source ? nullptr : "abc",
+                                  call.srclen, call.null_destination ? nullptr : out, call.dstlen),
+              0);
+    EXPECT_EQ(GetLastError(), call.error);
+    EXPECT_EQ(out[0], u'x');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, MultiByteArgumentRules,
+    testing::Values(
+        BadCall{"NullSource", 1252, 0, true, 3, false, 8, ERROR_INVALID_PARAMETER},
+        BadCall{"ZeroLength", 1252, 0, false, 0, false, 8, ERROR_INVALID_PARAMETER},
+        BadCall{"ZeroLengthCounting", 1252, 0, false, 0, true, 0, ERROR_INVALID_PARAMETER},
+        BadCall{"NullOutputWithRoom", 1252, 0, false, 3, true, 8, ERROR_INVALID_PARAMETER},
+        BadCall{"NegativeRoom", 1252, 0, false, 3, false, -1, ERROR_INVALID_PARAMETER},
+        BadCall{"UnknownCodePage", 12345, 0, false, 3, false, 8, ERROR_INVALID_PARAMETER},
+        BadCall{"OemCodePage", 437, 0, false, 3, false, 8, ERROR_INVALID_PARAMETER},
+        BadCall{"CompositeFlag", 1252, 0x2, false, 3, false, 8, ERROR_INVALID_FLAGS},
+        BadCall{"WideCharFlag", 1252, WC_COMPOSITECHECK, false, 3, false, 8, ERROR_INVALID_FLAGS},
+        BadCall{"DbcsUnknownFlag", 932, 0x100, false, 3, false, 8, ERROR_INVALID_FLAGS},
+        BadCall{"Utf8RefusesPrecomposed", CP_UTF8, MB_PRECOMPOSED, false, 3, false, 8,
+                ERROR_INVALID_FLAGS}),
+    [](const testing::TestParamInfo<BadCall> &info) { return std::string(info.param.rule); });
+
+class WideCharArgumentRules : public testing::TestWithParam<BadCall> {};
+
+TEST_P(WideCharArgumentRules, FailWithoutTouchingOutput) {
+    const BadCall &call = GetParam();
+    char out[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
+    SetLastError(untouched);
+    EXPECT_EQ(WideCharToMultiByte(call.cp, call.flags, call.null_source ? nullptr : u"abc",
+                                  call.srclen, call.null_destination ? nullptr : out, call.dstlen,
+                                  nullptr, nullptr),
+              0);
+    EXPECT_EQ(GetLastError(), call.error);
+    EXPECT_EQ(out[0], 'x');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, WideCharArgumentRules,
+    testing::Values(BadCall{"NullSource", 1252, 0, true, 3, false, 8, ERROR_INVALID_PARAMETER},
+                    BadCall{"ZeroLength", 1252, 0, false, 0, false, 8, ERROR_INVALID_PARAMETER},
+                    BadCall{"NullOutputWithRoom", 1252, 0, false, 3, true, 8,
+                            ERROR_INVALID_PARAMETER},
+                    BadCall{"NegativeRoom", 1252, 0, false, 3, false, -1, ERROR_INVALID_PARAMETER},
+                    BadCall{"UnknownCodePage", 1, 0, false, 3, false, 8, ERROR_INVALID_PARAMETER},
+                    BadCall{"MultiByteFlag", 1252, MB_ERR_INVALID_CHARS, false, 3, false, 8,
+                            ERROR_INVALID_FLAGS},
+                    BadCall{"Utf8OnlyFlag", 1252, WC_ERR_INVALID_CHARS, false, 3, false, 8,
+                            ERROR_INVALID_FLAGS},
+                    BadCall{"Utf8RefusesCompositeCheck", CP_UTF8, WC_COMPOSITECHECK, false, 3,
+                            false, 8, ERROR_INVALID_FLAGS}),
+    [](const testing::TestParamInfo<BadCall> &info) { return std::string(info.param.rule); });
+
+TEST(ArgumentRules, Utf8RefusesDefaultCharacterArguments) {
+    char out[4];
+    BOOL used = 0;
+    SetLastError(untouched);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, out, 4, "*", nullptr), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    SetLastError(untouched);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"a", 1, out, 4, nullptr, &used), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(ArgumentRules, SuccessLeavesLastErrorAlone) {
+    WCHAR wide[4];
+    char narrow[4];
+    SetLastError(untouched);
+    EXPECT_EQ(MultiByteToWideChar(1252, MB_PRECOMPOSED, "abc", -1, wide, 4), 4);
+    EXPECT_EQ(WideCharToMultiByte(1252, WC_COMPOSITECHECK, u"abc", -1, narrow, 4, nullptr, nullptr),
+              4);
+    EXPECT_EQ(GetLastError(), untouched);
+}
+
+TEST(ArgumentRules, LastErrorIsPerThread) {
+    SetLastError(untouched);
+    DWORD seen_by_other = 0;
+    std::thread other([&] {
+        MultiByteToWideChar(1252, 0, nullptr, 1, nullptr, 0);
+        seen_by_other = GetLastError();
+    });
+    other.join();
+    EXPECT_EQ(seen_by_other, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(GetLastError(), untouched);
+}
+
+TEST(ArgumentRules, LstrlenA) {
+    EXPECT_EQ(lstrlenA(nullptr), 0);
+    EXPECT_EQ(lstrlenA(""), 0);
+    EXPECT_EQ(lstrlenA("play"), 4);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(LengthRules, MinusOneCountsAndConvertsTheTerminator) {
+    for (UINT cp : {1252u, 932u, CP_UTF8}) {
+        SCOPED_TRACE(cp);
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, "ab", -1, nullptr, 0), 3);
+        WCHAR wide[3] = {u'x', u'x', u'x'};
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, "ab", -1, wide, 3), 3);
+        EXPECT_EQ(std::u16string_view(wide, 3), std::u16string_view(u"ab\0", 3));
+
+        EXPECT_EQ(WideCharToMultiByte(cp, 0, u"ab", -1, nullptr, 0, nullptr, nullptr), 3);
+        char narrow[3] = {'x', 'x', 'x'};
+        EXPECT_EQ(WideCharToMultiByte(cp, 0, u"ab", -1, narrow, 3, nullptr, nullptr), 3);
+        EXPECT_EQ(std::string_view(narrow, 3), std::string_view("ab\0", 3));
+    }
+}
+
+// Nothing past the terminator is read, even when the unit before it could start a composition
+// (the heap buffers end exactly at the terminator, for the sanitizers).
+TEST(LengthRules, MinusOneReadsNothingPastTheTerminator) {
+    const std::vector<WCHAR> composed = {u'e', 0x0301, 0};
+    const std::vector<WCHAR> bare = {u'e', 0};
+    for (UINT cp : {1252u, 932u}) {
+        SCOPED_TRACE(cp);
+        char out[4] = {'#', '#', '#', '#'};
+        EXPECT_EQ(WideCharToMultiByte(cp, WC_COMPOSITECHECK, composed.data(), -1, nullptr, 0,
+                                      nullptr, nullptr),
+                  cp == 1252 ? 2 : 3);
+        EXPECT_EQ(
+            WideCharToMultiByte(cp, WC_COMPOSITECHECK, bare.data(), -1, out, 4, nullptr, nullptr),
+            2);
+        EXPECT_EQ(std::string_view(out, 3), std::string_view("e\0#", 3));
+    }
+    const std::vector<char> lead = {'\x93', 0};
+    WCHAR wide[3] = {u'#', u'#', u'#'};
+    EXPECT_EQ(MultiByteToWideChar(932, 0, lead.data(), -1, wide, 3), 2);
+    EXPECT_EQ(std::u16string_view(wide, 3), std::u16string_view(u"\u30FB\0#", 3));
+}
+
+// kernel32 takes every negative length as "up to and including the terminator".
+TEST(LengthRules, AnyNegativeLengthActsAsMinusOne) {
+    SetLastError(untouched);
+    EXPECT_EQ(MultiByteToWideChar(1252, 0, "abc", -2002, nullptr, 0), 4);
+    EXPECT_EQ(WideCharToMultiByte(1252, 0, u"abc", -7, nullptr, 0, nullptr, nullptr), 4);
+    EXPECT_EQ(GetLastError(), untouched);
+}
+
+TEST(LengthRules, ExplicitLengthConvertsEmbeddedZeros) {
+    EXPECT_EQ(to_wide(1252, std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
+    EXPECT_EQ(to_bytes(1252, std::u16string_view(u"a\0b", 3)), std::string("a\0b", 3));
+}
+
+struct CountCase {
+    UINT cp;
+    std::string_view bytes;
+};
+
+// Counting calls walk the input exactly like converting calls.
+TEST(LengthRules, CountingAgreesWithConverting) {
+    const CountCase cases[] = {
+        {1252, "plain ascii"},
+        {1252, "\x41\xE9\x80\x81\xFF"},
+        {1251, "\xCF\xF0\xE8\xE2\xE5\xF2"},
+        {932, "\x93\xFA\x96\x7B\x8C\xEA"},
+        {932, "\xB1\xB2\x81"}, // half-width katakana, then a lone lead byte
+        {932, std::string_view("\x81\0\x41", 3)},
+        {936, "\xD6\xD0\xCE\xC4\x80"},
+        {949, "\xC7\xD1\xB1\xDB"},
+        {950, "\xA4\xA4\xA4\xE5"},
+        {CP_UTF8, "\xF0\x9F\x98\x80\xE2\x82"},
+    };
+    for (const CountCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cp << " " << testing::PrintToString(c.bytes));
+        const std::u16string units = to_wide(c.cp, c.bytes);
+        for (DWORD flags : {0u, static_cast<DWORD>(WC_COMPOSITECHECK)}) {
+            if (c.cp != CP_UTF8 || flags == 0) {
+                to_bytes(c.cp, units, flags);
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(BufferRules, TooSmallFailsWithoutWritingPastTheEnd) {
+    for (UINT cp : {1252u, 932u, CP_UTF8}) {
+        SCOPED_TRACE(cp);
+        const std::string bytes = cp == 932 ? "\x93\xFA\x96\x7B" : "abcd";
+        const int needed = MultiByteToWideChar(cp, 0, bytes.data(), 4, nullptr, 0);
+        std::vector<WCHAR> wide(static_cast<std::size_t>(needed) + 1, u'#');
+        SetLastError(untouched);
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, bytes.data(), 4, wide.data(), needed - 1), 0);
+        EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+        EXPECT_EQ(wide[static_cast<std::size_t>(needed - 1)], u'#');
+
+        const std::u16string units = cp == 932 ? u"\u65E5\u672C" : u"abcd";
+        const int bytes_needed =
+            WideCharToMultiByte(cp, 0, units.data(), -1, nullptr, 0, nullptr, nullptr);
+        std::string narrow(static_cast<std::size_t>(bytes_needed) + 1, '#');
+        SetLastError(untouched);
+        EXPECT_EQ(WideCharToMultiByte(cp, 0, units.data(), -1, narrow.data(), bytes_needed - 1,
+                                      nullptr, nullptr),
+                  0);
+        EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+        EXPECT_EQ(narrow[static_cast<std::size_t>(bytes_needed - 1)], '#');
+    }
+}
+
+TEST(BufferRules, DoubleByteCharacterIsNeverSplit) {
+    char narrow[3] = {'#', '#', '#'};
+    SetLastError(untouched);
+    EXPECT_EQ(WideCharToMultiByte(932, 0, u"a\u65E5", 2, narrow, 2, nullptr, nullptr), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(narrow[1], '#');
+    EXPECT_EQ(narrow[2], '#');
+}
+
+TEST(BufferRules, ExactFitSucceeds) {
+    WCHAR wide[2];
+    EXPECT_EQ(MultiByteToWideChar(932, 0, "\x93\xFA\x96\x7B", 4, wide, 2), 2);
+    char narrow[4];
+    EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u65E5\u672C", 2, narrow, 4, nullptr, nullptr), 4);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(SingleByteTables, Cp1252EveryByteAgreesWithIconvAndUndefinedBytesAreLatin1) {
+    iconv_t cd = iconv_for(1252);
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        const std::string in(1, static_cast<char>(byte));
+        const std::optional<char16_t> expected = iconv_decode(cd, in);
+        const std::u16string got = to_wide(1252, in);
+        ASSERT_EQ(got.size(), 1U);
+        EXPECT_EQ(got[0], expected.value_or(static_cast<char16_t>(byte))) << "byte " << byte;
+        const bool undefined =
+            byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+        EXPECT_EQ(!expected.has_value(), undefined) << "byte " << byte;
+    }
+    iconv_close(cd);
+}
+
+TEST(SingleByteTables, EveryCodePageAgreesWithIconvWhereIconvDefinesTheByte) {
+    for (UINT cp : single_byte_code_pages) {
+        iconv_t cd = iconv_for(cp);
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const std::string in(1, static_cast<char>(byte));
+            if (const auto expected = iconv_decode(cd, in)) {
+                EXPECT_EQ(to_wide(cp, in), std::u16string(1, *expected))
+                    << "cp " << cp << " byte " << byte;
+            }
+        }
+        iconv_close(cd);
+    }
+}
+
+TEST(SingleByteTables, EveryByteRoundTrips) {
+    for (UINT cp : single_byte_code_pages) {
+        std::string all;
+        for (unsigned byte = 1; byte < 256; ++byte) {
+            all += static_cast<char>(byte);
+        }
+        BOOL used = 1;
+        EXPECT_EQ(to_bytes(cp, to_wide(cp, all), 0, nullptr, &used), all) << "cp " << cp;
+        EXPECT_FALSE(used) << "cp " << cp;
+    }
+}
+
+// Windows' private-use characters for bytes its tables leave undefined, and 1255's 0xCA.
+TEST(SingleByteTables, UndefinedHighBytesFollowWindows) {
+    EXPECT_EQ(to_wide(1253, "\xAA\xD2\xFF"), u"\uF8F9\uF8FA\uF8FB");
+    EXPECT_EQ(to_wide(1255, "\xCA\xD9\xDF\xFB\xFC\xFF"), u"\u05BA\uF88D\uF893\uF894\uF895\uF896");
+    EXPECT_EQ(to_wide(1257, "\xA1\xA5"), u"\uF8FC\uF8FD");
+    EXPECT_EQ(to_wide(874, "\xDB\xDE\xFC\xFF"), u"\uF8C1\uF8C4\uF8C5\uF8C8");
+}
+
+// Bytes that iconv refuses and whose Windows value is not known here must not turn into
+// Latin-1 letters the code page does not have.
+TEST(DoubleByteTables, OtherUndefinedBytesBecomeTheDefaultUnit) {
+    EXPECT_EQ(to_wide(949, "\xFF"), u"?");
+    EXPECT_EQ(to_wide(950, "\xFE"), u"?");
+    EXPECT_EQ(to_bytes(949, u"\u00FF\u00C9"), "??");
+    EXPECT_EQ(to_bytes(950, u"\u00FE"), "?");
+}
+
+TEST(SingleByteTables, CyrillicBothWays) {
+    const std::string bytes = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0";
+    const std::u16string text = u"\u041F\u0440\u0438\u0432\u0435\u0442, \u043C\u0438\u0440";
+    EXPECT_EQ(to_wide(1251, bytes), text);
+    EXPECT_EQ(to_bytes(1251, text), bytes);
+}
+
+TEST(SingleByteTables, EuroAndAccentsIn1252) {
+    EXPECT_EQ(to_wide(1252, "\x41\xE9\x80"), u"\u0041\u00E9\u20AC");
+    EXPECT_EQ(to_bytes(1252, u"\u0041\u00E9\u20AC"), "\x41\xE9\x80");
+}
+
+// 1255 and 1258 carry combining marks as bytes of their own; a conversion keeps them apart.
+TEST(SingleByteTables, MarksStaySeparateIn1258) {
+    EXPECT_EQ(to_wide(1258, "a\xEC"), u"a\u0301");
+    EXPECT_EQ(to_bytes(1258, u"a\u0301"), "a\xEC");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(DoubleByteTables, JapaneseBothWays) {
+    EXPECT_EQ(to_wide(932, "\x93\xFA\x96\x7B"), u"\u65E5\u672C");
+    EXPECT_EQ(to_bytes(932, u"\u65E5\u672C"), "\x93\xFA\x96\x7B");
+    EXPECT_EQ(to_wide(932, "\xB1"), u"\uFF71"); // half-width katakana is one byte
+}
+
+TEST(DoubleByteTables, LeadByteWithoutTrailBecomesDefaultUnit) {
+    EXPECT_EQ(to_wide(932, "a\x93"), u"a\u30FB");
+    EXPECT_EQ(to_wide(932, std::string_view("\x93\0b", 3)), std::u16string(u"\u30FB\0b", 3));
+    EXPECT_EQ(to_wide(936, "\xD6"), u"?");
+}
+
+TEST(DoubleByteTables, UndefinedPairTakesBothBytes) {
+    EXPECT_EQ(to_wide(932, "\x81\x20x"), u"\u30FBx");
+}
+
+TEST(DoubleByteTables, OtherCodePagesBothWays) {
+    struct Case {
+        UINT cp;
+        std::string_view bytes;
+        std::u16string_view units;
+    };
+    const Case cases[] = {
+        {936, "\xD6\xD0\xCE\xC4", u"\u4E2D\u6587"},
+        {936, "\x80", u"\u20AC"},
+        {949, "\xC7\xD1\xB1\xDB", u"\uD55C\uAE00"},
+        {950, "\xA4\xA4\xA4\xE5", u"\u4E2D\u6587"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(to_wide(c.cp, c.bytes), c.units) << c.cp;
+        EXPECT_EQ(to_bytes(c.cp, c.units), c.bytes) << c.cp;
+    }
+}
+
+// Where the table has one character twice, the encoder picks Windows' code: JIS X 0208 over
+// NEC row 13, and IBM extensions over their NEC-selected copies.
+TEST(DoubleByteTables, Cp932DuplicatesEncodeLikeWindows) {
+    EXPECT_EQ(to_bytes(932, u"\u2252"), "\x81\xE0");
+    EXPECT_EQ(to_bytes(932, u"\u2160"), "\x87\x54");
+    EXPECT_EQ(to_bytes(932, u"\u2170"), "\xFA\x40");
+    EXPECT_EQ(to_bytes(932, u"\u7E8A"), "\xFA\x5C");
+    EXPECT_EQ(to_bytes(932, u"\u30FB"), "\x81\x45");
+}
+
+TEST(DoubleByteTables, EveryPairAgreesWithIconvAndRoundTrips) {
+    for (UINT cp : {932u, 936u, 949u, 950u}) {
+        const char16_t filler = cp == 932 ? u'\u30FB' : u'?';
+        iconv_t cd = iconv_for(cp);
+        int defined = 0;
+        for (unsigned lead = 0x81; lead < 0xFF; ++lead) {
+            for (unsigned trail = 0x40; trail < 0xFF; ++trail) {
+                const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+                const std::optional<char16_t> expected = iconv_decode(cd, pair);
+                if (!expected) {
+                    continue;
+                }
+                ++defined;
+                const std::u16string units = to_wide(cp, pair);
+                EXPECT_EQ(units, std::u16string(1, *expected)) << cp << " " << lead << " " << trail;
+                if (*expected != filler) {
+                    // Duplicates may encode to another code, but never to another character.
+                    EXPECT_EQ(to_wide(cp, to_bytes(cp, units)), units) << cp << " " << lead;
+                }
+            }
+        }
+        iconv_close(cd);
+        EXPECT_GT(defined, 7000) << cp;
+    }
+}
+
+TEST(DoubleByteTables, FirstUseFromManyThreadsBuildsOneTable) {
+    std::vector<std::u16string> results(4);
+    std::vector<std::thread> threads;
+    threads.reserve(results.size());
+    for (std::u16string &result : results) {
+        threads.emplace_back([&result] {
+            WCHAR wide[2] = {};
+            if (MultiByteToWideChar(949, 0, "\xC7\xD1", 2, wide, 2) == 1) {
+                result.assign(wide, 1);
+            }
+        });
+    }
+    for (std::thread &thread : threads) {
+        thread.join();
+    }
+    for (const std::u16string &result : results) {
+        EXPECT_EQ(result, u"\uD55C");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(DefaultCharRules, MissingCharacterBecomesQuestionMarkAndIsReported) {
+    BOOL used = 0;
+    EXPECT_EQ(to_bytes(1252, u"a\u4E2Db", 0, nullptr, &used), "a?b");
+    EXPECT_TRUE(used);
+    used = 1;
+    EXPECT_EQ(to_bytes(1252, u"ab", 0, nullptr, &used), "ab");
+    EXPECT_FALSE(used);
+}
+
+TEST(DefaultCharRules, CallerDefaultCharacterIsUsed) {
+    EXPECT_EQ(to_bytes(1251, u"\u00E9x", 0, "*"), "*x");
+    EXPECT_EQ(to_bytes(932, u"\u00E9", 0, "\x81\x48"), "\x81\x48"); // a double-byte default
+}
+
+TEST(DefaultCharRules, NoBestFitSubstitutions) {
+    BOOL used = 0;
+    EXPECT_EQ(to_bytes(1252, u"\u2080\u0100", WC_NO_BEST_FIT_CHARS, nullptr, &used), "??");
+    EXPECT_TRUE(used);
+    EXPECT_EQ(to_bytes(1252, u"\u2080\u0100"), "??");
+}
+
+TEST(DefaultCharRules, UnpairedSurrogatesAreJustMissing) {
+    EXPECT_EQ(to_bytes(1252, u"\xD83D"
+                             u"a\xDE00"),
+              "?a?");
+    EXPECT_EQ(to_bytes(932, u"\xD83D\xDE00"), "??");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(CompositeCheck, BaseAndMarkBecomeThePrecomposedCharacter) {
+    EXPECT_EQ(to_bytes(1252, u"e\u0301", WC_COMPOSITECHECK), "\xE9");
+    EXPECT_EQ(to_bytes(1252, u"cafe\u0301!", WC_COMPOSITECHECK), "caf\xE9!");
+    EXPECT_EQ(to_bytes(1250, u"z\u030C", WC_COMPOSITECHECK), "\x9E");
+    EXPECT_EQ(to_bytes(1251, u"\u0435\u0308", WC_COMPOSITECHECK), "\xB8"); // Cyrillic yo
+}
+
+TEST(CompositeCheck, WithoutTheFlagTheMarkIsMissing) {
+    BOOL used = 0;
+    EXPECT_EQ(to_bytes(1252, u"e\u0301", 0, nullptr, &used), "e?");
+    EXPECT_TRUE(used);
+}
+
+TEST(CompositeCheck, PairMissingFromTheCodePageStaysSeparate) {
+    // g + acute composes to U+01F5, which 1252 lacks.
+    EXPECT_EQ(to_bytes(1252, u"g\u0301", WC_COMPOSITECHECK), "g?");
+    EXPECT_EQ(to_bytes(1252, u"g\u0301", WC_COMPOSITECHECK | WC_SEPCHARS), "g?");
+    EXPECT_EQ(to_bytes(1252, u"g\u0301", WC_COMPOSITECHECK | WC_DISCARDNS), "g");
+    EXPECT_EQ(to_bytes(1252, u"g\u0301", WC_COMPOSITECHECK | WC_DEFAULTCHAR), "?");
+}
+
+TEST(CompositeCheck, OnlyCanonicalPairsCompose) {
+    EXPECT_EQ(to_bytes(1252, u"\u0301e", WC_COMPOSITECHECK), "?e");    // mark before base
+    EXPECT_EQ(to_bytes(1252, u"e", WC_COMPOSITECHECK), "e");           // nothing follows
+    EXPECT_EQ(to_bytes(1252, u"x\u0301", WC_COMPOSITECHECK), "x?");    // no such character
+    EXPECT_EQ(to_bytes(1258, u"a\u0301", WC_COMPOSITECHECK), "\xE1");  // 1258 has a-acute
+    EXPECT_EQ(to_bytes(1258, u"a\u0303", WC_COMPOSITECHECK), "a\xDE"); // but not a-tilde
+}
+
+struct ComposeRow {
+    char16_t base;
+    char16_t mark;
+    char16_t composed;
+};
+
+constexpr ComposeRow compose_rows[] = {
+#include "compose_table.inc"
+};
+
+// The converter binary-searches the generated table.
+TEST(CompositeCheck, GeneratedTableIsSortedAndHasNoDuplicates) {
+    ASSERT_GT(std::size(compose_rows), 900U);
+    for (std::size_t i = 1; i < std::size(compose_rows); ++i) {
+        const ComposeRow &a = compose_rows[i - 1];
+        const ComposeRow &b = compose_rows[i];
+        EXPECT_TRUE(a.base < b.base || (a.base == b.base && a.mark < b.mark)) << i;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(InvalidCharRules, RefusedOnlyWhenAsked) {
+    struct Case {
+        std::string_view bytes;
+        UINT cp;
+        bool invalid;
+    };
+    const Case cases[] = {
+        {"\x81", 1252, false}, // Windows maps it to U+0081, a real character
+        {"\xAA", 1253, true},  // private use
+        {"\xE1", 1253, false},
+        {"\x93", 932, true}, // lead byte at the end
+        {std::string_view("\x93\0", 2), 932, true},
+        {"\x81\x20", 932, true},  // undefined pair
+        {"\x81\x45", 932, false}, // U+30FB spelled out, not the stand-in for a missing one
+        {"\xC0\x80", CP_UTF8, true},
+        {"\xED\xA0\x80", CP_UTF8, true},
+        {"\xE2\x82\xAC", CP_UTF8, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cp << " " << testing::PrintToString(c.bytes));
+        const int size = static_cast<int>(c.bytes.size());
+        SetLastError(untouched);
+        const int count =
+            MultiByteToWideChar(c.cp, MB_ERR_INVALID_CHARS, c.bytes.data(), size, nullptr, 0);
+        EXPECT_EQ(count == 0, c.invalid);
+        EXPECT_EQ(GetLastError(), c.invalid ? ERROR_NO_UNICODE_TRANSLATION : untouched);
+        EXPECT_GT(MultiByteToWideChar(c.cp, 0, c.bytes.data(), size, nullptr, 0), 0);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(Utf8CodePage, WellFormedTextBothWays) {
+    EXPECT_EQ(to_wide(CP_UTF8, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"),
+              u"A\u00E9\u20AC\U0001F600");
+    EXPECT_EQ(to_bytes(CP_UTF8, u"A\u00E9\u20AC\U0001F600"),
+              "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+}
+
+TEST(Utf8CodePage, IllFormedBytesBecomeOneReplacementPerMaximalSubpart) {
+    EXPECT_EQ(to_wide(CP_UTF8, "\xC0\x80x"), u"\uFFFD\uFFFDx");
+    EXPECT_EQ(to_wide(CP_UTF8, "\xE2\x82x"), u"\uFFFDx");
+    EXPECT_EQ(to_wide(CP_UTF8, "\xF0\x9F\x98"), u"\uFFFD");
+    EXPECT_EQ(to_wide(CP_UTF8, "\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(to_wide(CP_UTF8, "\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
+}
+
+TEST(Utf8CodePage, LoneSurrogateBecomesReplacement) {
+    EXPECT_EQ(to_bytes(CP_UTF8, u"a\xDE00"), "a\xEF\xBF\xBD");
+    SetLastError(untouched);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, u"a\xDE00", 2, nullptr, 0, nullptr,
+                                  nullptr),
+              0);
+    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct LocaleCase {
+    const char *locale;
+    UINT code_page;
+};
+
+void PrintTo(const LocaleCase &c, std::ostream *out) {
+    *out << (c.locale != nullptr ? c.locale : "(null)");
+}
+
+class LocaleCodePage : public testing::TestWithParam<LocaleCase> {};
+
+TEST_P(LocaleCodePage, FollowsLanguageTerritoryAndModifier) {
+    EXPECT_EQ(code_page_for_locale(GetParam().locale), GetParam().code_page);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LocaleCodePage,
+    testing::Values(
+        LocaleCase{nullptr, 1252}, LocaleCase{"", 1252}, LocaleCase{"C", 1252},
+        LocaleCase{"C.UTF-8", 1252}, LocaleCase{"POSIX", 1252}, LocaleCase{"en_US.UTF-8", 1252},
+        LocaleCase{"de_DE@euro", 1252}, LocaleCase{"xx_YY", 1252}, LocaleCase{"pl_PL.UTF-8", 1250},
+        LocaleCase{"cs_CZ", 1250}, LocaleCase{"hu", 1250}, LocaleCase{"ru_RU.UTF-8", 1251},
+        LocaleCase{"uk_UA.KOI8-U", 1251}, LocaleCase{"sr_RS", 1251},
+        LocaleCase{"sr_RS@latin", 1250}, LocaleCase{"sr_RS.UTF-8@latin", 1250},
+        LocaleCase{"uz_UZ", 1254}, LocaleCase{"uz_UZ@cyrillic", 1251}, LocaleCase{"el_GR", 1253},
+        LocaleCase{"tr_TR.UTF-8", 1254}, LocaleCase{"he_IL", 1255}, LocaleCase{"ar_EG", 1256},
+        LocaleCase{"fa_IR", 1256}, LocaleCase{"lt_LT", 1257}, LocaleCase{"vi_VN", 1258},
+        LocaleCase{"th_TH", 874}, LocaleCase{"ja_JP.eucJP", 932}, LocaleCase{"ko_KR.UTF-8", 949},
+        LocaleCase{"zh_CN.GB18030", 936}, LocaleCase{"zh_SG", 936}, LocaleCase{"zh", 936},
+        LocaleCase{"zh_TW.UTF-8", 950}, LocaleCase{"zh_HK", 950}, LocaleCase{"zh_MO", 950},
+        LocaleCase{"zhx_TW", 1252}, LocaleCase{"RU_ru", 1251}));
+
+class LocaleEnvironment : public testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char *name : names) {
+            const char *value = std::getenv(name);
+            saved.emplace_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+    }
+    void TearDown() override {
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            if (saved[i]) {
+                setenv(names[i], saved[i]->c_str(), 1);
+            } else {
+                unsetenv(names[i]);
+            }
+        }
+    }
+    static constexpr const char *names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    std::vector<std::optional<std::string>> saved;
+};
+
+TEST_F(LocaleEnvironment, LcAllOverLcCtypeOverLang) {
+    EXPECT_EQ(locale_from_environment(), nullptr);
+    setenv("LANG", "ja_JP.UTF-8", 1);
+    EXPECT_STREQ(locale_from_environment(), "ja_JP.UTF-8");
+    setenv("LC_CTYPE", "pl_PL", 1);
+    EXPECT_STREQ(locale_from_environment(), "pl_PL");
+    setenv("LC_ALL", "ru_RU", 1);
+    EXPECT_STREQ(locale_from_environment(), "ru_RU");
+}
+
+TEST_F(LocaleEnvironment, EmptyVariablesAreSkipped) {
+    setenv("LC_ALL", "", 1);
+    setenv("LC_CTYPE", "", 1);
+    setenv("LANG", "el_GR", 1);
+    EXPECT_STREQ(locale_from_environment(), "el_GR");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process-wide ANSI code page. Each suite needs a matching locale in the environment at
+// process start; CTest runs each with its own LC_ALL, and a suite run in the wrong one fails.
+
+bool environment_selects(UINT cp) {
+    return code_page_for_locale(locale_from_environment()) == cp;
+}
+
+#define REQUIRE_ANSI_CODE_PAGE(cp)                                                                 \
+    if (!environment_selects(cp)) {                                                                \
+        FAIL() << "needs a locale for code page " << (cp) << " in LC_ALL";                         \
+    }
+
+TEST(AnsiCp1252, WesternTextThroughAcp) {
+    REQUIRE_ANSI_CODE_PAGE(1252);
+    EXPECT_EQ(GetACP(), 1252U);
+    EXPECT_EQ(to_wide(CP_ACP, "\x41\xE9\x80", MB_PRECOMPOSED), u"\u0041\u00E9\u20AC");
+    EXPECT_EQ(to_bytes(CP_ACP, u"e\u0301\u20AC", WC_COMPOSITECHECK), "\xE9\x80");
+}
+
+TEST(AnsiCp1252, FixedForTheLifeOfTheProcess) {
+    REQUIRE_ANSI_CODE_PAGE(1252);
+    const UINT before = GetACP();
+    const char *old = std::getenv("LC_ALL");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    EXPECT_EQ(GetACP(), before);
+    EXPECT_EQ(to_wide(CP_ACP, "\x93\xFA"), u"\u201C\u00FA");
+    if (saved) {
+        setenv("LC_ALL", saved->c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
+    }
+}
+
+TEST(AnsiCp1251, CyrillicTextThroughAcp) {
+    REQUIRE_ANSI_CODE_PAGE(1251);
+    EXPECT_EQ(GetACP(), 1251U);
+    EXPECT_EQ(to_wide(CP_ACP, "\xCF\xF0\xE8\xE2\xE5\xF2", MB_PRECOMPOSED),
+              u"\u041F\u0440\u0438\u0432\u0435\u0442");
+    BOOL used = 0;
+    EXPECT_EQ(to_bytes(CP_ACP, u"\u041C\u0438\u0440 \u00E9", WC_COMPOSITECHECK, nullptr, &used),
+              "\xCC\xE8\xF0 ?");
+    EXPECT_TRUE(used);
+}
+
+TEST(AnsiCp932, JapaneseTextThroughAcp) {
+    REQUIRE_ANSI_CODE_PAGE(932);
+    EXPECT_EQ(GetACP(), 932U);
+    EXPECT_EQ(to_wide(CP_ACP, "\x93\xFA\x96\x7B", MB_PRECOMPOSED), u"\u65E5\u672C");
+    EXPECT_EQ(to_bytes(CP_ACP, u"\u65E5\u672C", WC_COMPOSITECHECK), "\x93\xFA\x96\x7B");
+    EXPECT_EQ(to_wide(CP_ACP, "\x93"), u"\u30FB");
+}
+
+} // namespace
