@@ -9,3 +9,4 @@ ctest --preset debug -j"$(nproc)"
 scripts/lane-sanitizers.sh
 scripts/lane-valgrind.sh
 scripts/lane-fuzz.sh
+scripts/lane-static.sh

@@ -12,6 +12,7 @@
 #include "fake_host.h"
 #include "fault_injection.h"
 #include "plugin.h"
+#include "rule_names.h"
 #include "vc.h"
 
 namespace {
@@ -218,12 +219,6 @@ TEST_P(HostileInputs, AreHandledAsTheTableSays) {
     EXPECT_EQ(stray_releases(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, HostileInputs, testing::ValuesIn(rows), [](const auto &info) {
-    std::string name = info.param.rule;
-    for (char &c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Rows, HostileInputs, testing::ValuesIn(rows), RuleName());
 
 } // namespace
