@@ -4,7 +4,8 @@
 # Any report fails the test that produced it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build-essential cmake libgtest-dev hexchat-dev binutils unicode-data python3
+scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
+  unicode-data python3
 cmake --preset asan
 cmake --build --preset asan -j2
 ctest --preset asan -j2

@@ -4,7 +4,8 @@
 # repository's .clang-tidy, then cppcheck. Any finding fails the lane.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build-essential cmake libgtest-dev hexchat-dev python3 clang-tidy cppcheck
+scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev python3 \
+  clang-tidy cppcheck
 cmake --preset debug >/dev/null # the compile commands clang-tidy follows
 sources='/(plugin|encoding|platform|host|standin)/[^/]*\.cpp$'
 run-clang-tidy -p build/debug -j2 -quiet "$sources"

@@ -3,7 +3,8 @@
 # host sessions) under valgrind's memcheck: any error or leak fails the test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build-essential cmake libgtest-dev hexchat-dev binutils unicode-data python3 valgrind
+scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
+  unicode-data python3 valgrind
 cmake --preset memcheck
 cmake --build --preset memcheck -j2
 ctest --preset memcheck -j2

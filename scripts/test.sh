@@ -2,10 +2,12 @@
 # Sets up a Debian 12 machine and runs every test of the project.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build-essential cmake libgtest-dev hexchat-dev binutils unicode-data python3
+scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
+  unicode-data python3
 cmake --preset debug
 cmake --build --preset debug -j"$(nproc)"
 ctest --preset debug -j"$(nproc)"
+scripts/lane-ship.sh
 scripts/lane-sanitizers.sh
 scripts/lane-valgrind.sh
 scripts/lane-fuzz.sh

@@ -1,0 +1,22 @@
+// velm-bench: registers the benchmarks that fit the process's ANSI code page
+// (run it with LC_ALL=en_US.UTF-8 for ASCII and Western European texts, with
+// LC_ALL=ru_RU.UTF-8 for Cyrillic) and runs them.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "bench.h"
+#include "codepage.h"
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    const unsigned code_page = GetACP();
+    benchmark::AddCustomContext("ansi_code_page", std::to_string(code_page));
+    register_converter_benchmarks(bench_texts(code_page));
+    register_command_benchmarks(code_page);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

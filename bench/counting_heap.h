@@ -1,0 +1,7 @@
+// The module's heap hooks in the benchmark program: plain malloc, calloc and
+// free, with every allocation counted.
+#pragma once
+
+#include <cstdint>
+
+std::uint64_t heap_allocations();

@@ -1,0 +1,48 @@
+#!/usr/bin/env python3
+"""Turns velm-bench's JSON reports into the Markdown tables of BENCHMARKS.md.
+
+Each converter is paired with iconv on the same text; the ratio is iconv's
+time divided by the converter's (above 1: the converter is faster). Times are
+the medians of the repetitions, CPU time.
+usage: report.py REPORT.json...
+"""
+import json
+import sys
+
+
+def medians(paths):
+    times, counters = {}, {}
+    for path in paths:
+        with open(path, encoding="utf-8") as report:
+            for run in json.load(report)["benchmarks"]:
+                if run.get("aggregate_name") != "median":
+                    continue
+                name = run["run_name"]
+                times[name] = run["cpu_time"]
+                if "allocations" in run:
+                    counters[name] = run["allocations"]
+    return times, counters
+
+
+def main():
+    times, counters = medians(sys.argv[1:])
+    print("| converter | text | ours (ns) | iconv (ns) | ours vs iconv |")
+    print("|---|---|---:|---:|---:|")
+    for ours, theirs in (("local_to_utf8", "iconv_to_utf8"), ("utf8_to_local", "iconv_from_utf8")):
+        for name in sorted(n for n in times if n.startswith(ours + "/")):
+            text = name[len(ours) + 1:]
+            iconv_name = theirs + "/" + text
+            if iconv_name not in times:
+                continue
+            ratio = times[iconv_name] / times[name]
+            print(f"| `{ours}` | {text} | {times[name]:.0f} | {times[iconv_name]:.0f} | "
+                  f"{ratio:.2f}x |")
+    print()
+    print("| command | time (ns) | heap allocations per call |")
+    print("|---|---:|---:|")
+    for name in sorted(counters):
+        print(f"| `{name}` | {times[name]:.0f} | {counters[name]:g} |")
+
+
+if __name__ == "__main__":
+    main()

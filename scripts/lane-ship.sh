@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# What a user and a newcomer meet: the demo as the README runs it (without a
+# terminal), installing into the per-user plug-in folder, the benchmarks in
+# Release (built and run once, untimed) and, where the Windows cross builds
+# exist, the two zips that CPack makes for users.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev \
+  binutils unicode-data python3 unzip
+
+echo "== demo"
+scripts/demo.sh </dev/null >build/demo.log
+grep -q 'is listening to Beyoncé - Déjà Vu' build/demo.log
+grep -q 'is listening to Лёша Морозов - Зимняя ночь' build/demo.log
+echo "demo: ran both sessions"
+
+echo "== install into the per-user plug-in folder"
+home=$PWD/build/install-home
+rm -rf "$home" build/user-install
+cmake --preset release -B build/user-install -DVELM_INSTALL_USER_PLUGIN=ON \
+  -DVELM_USER_PLUGIN_DIR="$home/.xchat2" >/dev/null
+cmake --build build/user-install -j2 --target velm_xchat >/dev/null
+cmake --install build/user-install >/dev/null
+test -f "$home/.xchat2/velm_xchat.so"
+echo "install: $home/.xchat2/velm_xchat.so"
+
+echo "== benchmarks (Release, run once untimed)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2 >/dev/null
+for locale in en_US.UTF-8 ru_RU.UTF-8; do
+  env LC_ALL="$locale" build/bench/bin/velm-bench --benchmark_min_time=0 >build/bench-smoke.log 2>&1
+  if grep -q 'ERROR OCCURRED' build/bench-smoke.log; then
+    cat build/bench-smoke.log
+    exit 1
+  fi
+done
+echo "benchmarks: built and ran"
+
+echo "== Windows packages"
+if ! cmake --list-presets | grep -q '"mingw-i686-release"'; then
+  echo "packages: no Windows cross-build presets in this tree, skipped"
+  exit 0
+fi
+rm -rf build/packages
+for arch in i686 x86_64; do
+  cmake --preset "mingw-$arch-release" >/dev/null
+  cmake --build --preset "mingw-$arch-release" -j2 >/dev/null
+  cpack --config "build/mingw-$arch-release/CPackConfig.cmake" -B build/cpack >/dev/null
+  zip_files=(build/packages/velm_xchat-*-windows-"$arch".zip)
+  unzip -l "${zip_files[0]}" | grep -q '/velm_xchat.dll$'
+  unzip -l "${zip_files[0]}" | grep -q '/velm_xchat.txt$'
+done
+ls build/packages

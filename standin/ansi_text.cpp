@@ -1,0 +1,72 @@
+// velm-ansi-text: copies standard input, UTF-8, to standard output in the
+// ANSI code page of this process, the encoding of the stand-in service's
+// files. The code page follows the locale environment exactly as it does for
+// the module, so the demo and the tests write the service's text in the code
+// page the module reads it with. A character the code page lacks becomes '?',
+// as it does in the real service's output. `--code-page` prints the code
+// page's number instead.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "codepage.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+std::string read_all(FILE *file) {
+    std::string text;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+        text.append(chunk, got);
+    return text;
+}
+
+// The text in the ANSI code page; false when the platform refuses it.
+bool to_ansi(const std::string &utf8, std::string &ansi) {
+    const int length = static_cast<int>(utf8.size());
+    const int unit_count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    if (unit_count == 0)
+        return false;
+    std::vector<WCHAR> units(static_cast<std::size_t>(unit_count));
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, units.data(), unit_count);
+    // No best-fit substitutions: 'é' in code page 1251 is '?', not 'e'.
+    const int byte_count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(),
+                                               unit_count, nullptr, 0, nullptr, nullptr);
+    if (byte_count == 0)
+        return false;
+    ansi.assign(static_cast<std::size_t>(byte_count), '\0');
+    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), unit_count, ansi.data(),
+                               byte_count, nullptr, nullptr) == byte_count;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--code-page") == 0) {
+        std::printf("%u\n", static_cast<unsigned>(GetACP()));
+        return 0;
+    }
+    if (argc != 1) {
+        std::fputs("usage: velm-ansi-text [--code-page] <utf8 >ansi\n", stderr);
+        return 2;
+    }
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    const std::string utf8 = read_all(stdin);
+    std::string ansi;
+    if (!utf8.empty() && !to_ansi(utf8, ansi)) {
+        std::fprintf(stderr, "velm-ansi-text: conversion failed (error %lu)\n",
+                     static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    std::fwrite(ansi.data(), 1, ansi.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
