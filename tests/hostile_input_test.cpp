@@ -17,6 +17,7 @@
 
 namespace {
 
+using namespace std::string_literals;
 using Log = std::vector<std::string>;
 using Words = std::vector<std::string>;
 
@@ -102,7 +103,7 @@ const HostileInput rows[] = {
      {}},
     {"song text with a zero byte in the middle",
      Command::np,
-     terminated("me a\0\r\nQUIT"),
+     terminated("me a\0\r\nQUIT"s),
      {},
      {"me a"},
      {},
