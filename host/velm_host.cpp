@@ -283,7 +283,7 @@ int main(int argc, char **argv) {
         if (line.empty())
             continue;
         if (line[0] != '/') {
-            show_window_line("<" + nick + "> " + line);
+            show_window_line(std::string("<").append(nick).append("> ").append(line));
             continue;
         }
         const std::string command = lower(line.substr(1, line.find(' ') - 1));

@@ -121,7 +121,9 @@ struct CodePage {
     std::vector<std::uint16_t> from_unicode;   // unit -> byte or lead << 8 | trail
 };
 
+// Rows count from 1 (0 marks a byte that is not a lead byte); callers pass only rows >= 1.
 std::size_t pair_index(unsigned row, unsigned trail) noexcept {
+    // cppcheck-suppress integerOverflow ; unsigned arithmetic, and row is never 0
     return (std::size_t{row} - 1) * 256 + trail;
 }
 

@@ -9,3 +9,7 @@ cmake --build --preset debug -j"$(nproc)"
 ctest --preset debug -j"$(nproc)"
 scripts/lane-windows.sh
 scripts/lane-ship.sh
+scripts/lane-sanitizers.sh
+scripts/lane-valgrind.sh
+scripts/lane-fuzz.sh
+scripts/lane-static.sh

@@ -17,6 +17,12 @@ struct SplitCase {
     std::vector<std::string> eols;  // from index 1 on
 };
 
+// Names the case by its rule; gtest would otherwise print its raw bytes,
+// unset ones inside the strings included.
+void PrintTo(const SplitCase &c, std::ostream *out) {
+    *out << c.rule;
+}
+
 class SplitCommand : public testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitCommand, FillsWordAndWordEol) {

@@ -19,6 +19,12 @@ struct DecodeCase {
     Units units;
 };
 
+// Names the case by its rule; gtest would otherwise print its raw bytes,
+// unset ones inside the strings included.
+void PrintTo(const DecodeCase &c, std::ostream *out) {
+    *out << c.rule;
+}
+
 Units decode(const std::string &utf8) {
     const std::size_t count = count_utf16_units(utf8.c_str());
     // Guard units after the end show any write past the counted units.
@@ -78,6 +84,12 @@ struct EncodeCase {
     Units units;
     std::string utf8;
 };
+
+// Names the case by its rule; gtest would otherwise print its raw bytes,
+// unset ones inside the strings included.
+void PrintTo(const EncodeCase &c, std::ostream *out) {
+    *out << c.rule;
+}
 
 class EncodeUtf8 : public testing::TestWithParam<EncodeCase> {};
 
