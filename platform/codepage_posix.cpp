@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -357,6 +358,27 @@ bool narrow_ascii(const WCHAR *src, std::size_t length, char *dst) noexcept {
 // ---------------------------------------------------------------------------------------------
 // Code page -> UTF-16.
 
+// Byte `index` of a word loaded from memory, whatever the machine's byte order.
+unsigned byte_of(std::uint64_t word, int index) noexcept {
+    const int shift = std::endian::native == std::endian::little ? 8 * index : 56 - 8 * index;
+    return static_cast<unsigned>(word >> shift) & 0xFF;
+}
+
+// One table lookup a byte, the bytes read eight at a time with one load.
+void look_up_bytes(const CodePage &page, const unsigned char *src, int count, WCHAR *dst) noexcept {
+    int i = 0;
+    for (; count - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, src + i, sizeof word);
+        for (int k = 0; k < 8; ++k) {
+            dst[i + k] = page.single[byte_of(word, k)];
+        }
+    }
+    for (; i < count; ++i) {
+        dst[i] = page.single[src[i]];
+    }
+}
+
 // A lead byte followed by a non-zero byte takes that byte as its trail, whether or not the
 // pair is defined; an undefined pair, and a lead byte at the end of the input or before a
 // zero byte, become the code page's default unit (932: U+30FB, others '?'). This is what
@@ -369,9 +391,7 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
         }
         const int count = srclen < dstlen ? srclen : dstlen;
         if (!page.ascii || !widen_ascii(src, static_cast<std::size_t>(count), dst)) {
-            for (int i = 0; i < count; ++i) {
-                dst[i] = page.single[src[i]];
-            }
+            look_up_bytes(page, src, count, dst);
         }
         return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : count;
     }
