@@ -1,6 +1,7 @@
 // UTF-8 to the ANSI code page: the module's own decoder produces UTF-16, the
 // platform converts UTF-16 to the code page. Every failure is reported on the
 // standard error stream.
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,15 @@ int from_utf16(const WCHAR *units, int length, char *local, int room) noexcept {
 void report_translation_error() noexcept {
     // Read before any output: writing may change the thread's last error.
     const long error = static_cast<long>(GetLastError());
-    std::fprintf(stderr, "Unicode translation error %ld\n", error);
+    // Formatted by hand: on Windows, printf-style formatting would link the
+    // C++ runtime's own printf into the module, twice its size.
+    static const char prefix[] = "Unicode translation error ";
+    char line[sizeof prefix + 24];
+    std::memcpy(line, prefix, sizeof prefix - 1);
+    char *end = std::to_chars(line + sizeof prefix - 1, line + sizeof line - 2, error).ptr;
+    end[0] = '\n';
+    end[1] = '\0';
+    std::fputs(line, stderr);
 }
 
 } // namespace

@@ -81,9 +81,30 @@ constexpr CodePageSource code_page_sources[] = {
     {"CP1256", 1256, u'?', 0, 0, 0, 0},         {"CP1257", 1257, u'?', 0xF8FC, 0xA0, 0, 0},
     {"CP1258", 1258, u'?', 0, 0, 0, 0},         {"CP874", 874, u'?', 0xF8C1, 0xA0, 0, 0},
     {"CP932", 932, 0x30FB, 0xF8F0, 0xA0, 0, 0}, {"CP936", 936, u'?', 0xF8F5, 0xA0, 0, 0},
-    {"CP949", 949, u'?', 0, 0, 0, 0},           {"CP950", 950, u'?', 0xF8F8, 0xFF, 0, 0},
+    {"CP949", 949, u'?', 0xF8F7, 0xFF, 0, 0},   {"CP950", 950, u'?', 0xF8F8, 0xFF, 0, 0},
 };
 constexpr std::size_t code_page_count = std::size(code_page_sources);
+
+// Windows reads every byte of these ranges as a lead byte, the rows it reserves for
+// user-defined characters included, where iconv knows only the rows that hold characters. Read
+// as single bytes instead, they would become characters of their own and swallow nothing,
+// while Windows takes the next byte as their trail.
+struct LeadByteRange {
+    UINT number;
+    unsigned char first;
+    unsigned char last;
+};
+constexpr LeadByteRange windows_lead_bytes[] = {
+    {936, 0x81, 0xFE}, {949, 0x81, 0xFE}, {950, 0x81, 0xFE}};
+
+bool is_windows_lead_byte(UINT number, unsigned byte) noexcept {
+    for (const LeadByteRange &range : windows_lead_bytes) {
+        if (range.number == number && byte >= range.first && byte <= range.last) {
+            return true;
+        }
+    }
+    return false;
+}
 
 // iconv_open's failure value is (iconv_t)-1.
 bool is_open(iconv_t cd) noexcept {
@@ -179,7 +200,10 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
             page.single[byte] = page.uni_default;
             break;
         case Decoded::invalid:
-            if (source.extra_byte != 0 && byte == source.extra_byte) {
+            if (is_windows_lead_byte(source.number, byte)) {
+                page.lead_row[byte] = static_cast<std::uint16_t>(++rows);
+                page.single[byte] = page.uni_default;
+            } else if (source.extra_byte != 0 && byte == source.extra_byte) {
                 page.single[byte] = source.extra_unit;
             } else if (source.private_use_from != 0 && byte >= source.private_use_from) {
                 page.single[byte] = next_private_use++;

@@ -37,7 +37,10 @@ done
 echo "benchmarks: built and ran"
 
 echo "== Windows packages"
-if ! cmake --list-presets | grep -q '"mingw-i686-release"'; then
+# Listings are read whole before grep -q looks at them: with pipefail, a grep
+# that stops at the first match would fail the pipe with SIGPIPE.
+presets="$(cmake --list-presets)"
+if ! grep -q '"mingw-i686-release"' <<<"$presets"; then
   echo "packages: no Windows cross-build presets in this tree, skipped"
   exit 0
 fi
@@ -47,7 +50,8 @@ for arch in i686 x86_64; do
   cmake --build --preset "mingw-$arch-release" -j2 >/dev/null
   cpack --config "build/mingw-$arch-release/CPackConfig.cmake" -B build/cpack >/dev/null
   zip_files=(build/packages/velm_xchat-*-windows-"$arch".zip)
-  unzip -l "${zip_files[0]}" | grep -q '/velm_xchat.dll$'
-  unzip -l "${zip_files[0]}" | grep -q '/velm_xchat.txt$'
+  listing="$(unzip -l "${zip_files[0]}")"
+  grep -q '/velm_xchat.dll$' <<<"$listing"
+  grep -q '/velm_xchat.txt$' <<<"$listing"
 done
 ls build/packages

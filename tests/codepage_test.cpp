@@ -366,13 +366,25 @@ TEST(SingleByteTables, UndefinedHighBytesFollowWindows) {
     EXPECT_EQ(to_wide(874, "\xDB\xDE\xFC\xFF"), u"\uF8C1\uF8C4\uF8C5\uF8C8");
 }
 
-// Bytes that iconv refuses and whose Windows value is not known here must not turn into
-// Latin-1 letters the code page does not have.
+// Bytes that iconv refuses must not turn into Latin-1 letters the code page does not have:
+// they are lead bytes or Windows' private-use characters.
 TEST(DoubleByteTables, OtherUndefinedBytesBecomeTheDefaultUnit) {
-    EXPECT_EQ(to_wide(949, "\xFF"), u"?");
+    EXPECT_EQ(to_wide(949, "\xFF"), u"\uF8F7");
+    EXPECT_EQ(to_bytes(949, u"\uF8F7"), "\xFF");
     EXPECT_EQ(to_wide(950, "\xFE"), u"?");
     EXPECT_EQ(to_bytes(949, u"\u00FF\u00C9"), "??");
     EXPECT_EQ(to_bytes(950, u"\u00FE"), "?");
+}
+
+// Windows reads every byte from 81 to FE as a lead byte in these code pages, also in the rows
+// it reserves for user-defined characters, which iconv does not know: such a byte takes the
+// next one as its trail, and no character is ever written as that byte alone.
+TEST(DoubleByteTables, UserDefinedRowsAreLeadBytesToo) {
+    EXPECT_EQ(to_wide(950, "\x81\x41z"), u"?z");
+    EXPECT_EQ(to_wide(950, "\x9F"), u"?");
+    EXPECT_EQ(to_wide(949, "\xC9\xA1z\xFE\xFE"), u"?z?");
+    EXPECT_EQ(to_bytes(950, u"\u0081\u009FA"), "??A");
+    EXPECT_EQ(to_bytes(936, u"\u0081"), "?");
 }
 
 TEST(SingleByteTables, CyrillicBothWays) {

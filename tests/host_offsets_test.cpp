@@ -3,10 +3,23 @@
 #include <cstddef>
 
 #include <hexchat-plugin.h>
+// On Windows the published header also turns the slot names into macros that
+// call through a plug-in's handle; here they name the slots themselves.
+#undef hexchat_hook_command
+#undef hexchat_print
+#undef hexchat_commandf
 
 #include <gtest/gtest.h>
 
 #include "xchat_plugin.h"
+
+// The same offsets at compile time: a cross build for an architecture whose
+// programs cannot be run here still fails on a wrong table.
+static_assert(offsetof(_xchat_plugin, xchat_hook_command) ==
+              offsetof(_hexchat_plugin, hexchat_hook_command));
+static_assert(offsetof(_xchat_plugin, xchat_print) == offsetof(_hexchat_plugin, hexchat_print));
+static_assert(offsetof(_xchat_plugin, xchat_commandf) ==
+              offsetof(_hexchat_plugin, hexchat_commandf));
 
 TEST(HostTable, CalledSlotsMatchThePublishedOrder) {
     EXPECT_EQ(offsetof(_xchat_plugin, xchat_hook_command),
