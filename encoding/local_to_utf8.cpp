@@ -37,13 +37,14 @@ int local_to_utf8(const char *local, char **result) noexcept {
         return -1;
     }
 
-    char *utf8 = static_cast<char *>(velm_malloc(count_utf8_bytes(units) + 1));
+    const auto units_length = static_cast<std::size_t>(count);
+    char *utf8 = static_cast<char *>(velm_malloc(count_utf8_bytes(units, units_length) + 1));
     if (utf8 == nullptr) {
         *result = nullptr;
         velm_free(units);
         return -1;
     }
-    encode_utf8(units, utf8);
+    encode_utf8(units, units_length, utf8);
     *result = utf8;
     velm_free(units);
     return 0;

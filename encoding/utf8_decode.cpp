@@ -1,5 +1,8 @@
 #include "utf8_decode.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
 
 constexpr char32_t replacement = 0xFFFD;
@@ -8,67 +11,130 @@ bool in_range(unsigned char byte, unsigned char low, unsigned char high) noexcep
     return byte >= low && byte <= high;
 }
 
-// Decodes one code point and advances past it. The first byte fixes the
-// length and the range the second byte must lie in (which rules out overlong
-// forms, surrogates and values above U+10FFFF); later bytes are plain
-// continuation bytes. A byte outside its range ends the sequence there: the
-// bytes taken so far become one U+FFFD and that byte starts the next one. The
-// terminator is never in range, so decoding never passes it.
-char32_t next_code_point(const unsigned char *&in) noexcept {
-    const unsigned char first = *in++;
-    int continuation;
+// Decodes the code point at `in` and gives the number of bytes it takes. The
+// first byte fixes the length and the range the second byte must lie in
+// (which rules out overlong forms, surrogates and values above U+10FFFF);
+// later bytes are plain continuation bytes. A byte outside its range ends the
+// sequence there: the bytes taken so far become one U+FFFD and that byte
+// starts the next one. The terminator is never in range, so decoding never
+// passes it.
+int decode_sequence(const unsigned char *in, char32_t &code_point) noexcept {
+    const unsigned char first = in[0];
+    int length;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    char32_t code_point;
-    if (first <= 0x7F)
-        return first;
+    if (first <= 0x7F) {
+        code_point = first;
+        return 1;
+    }
     if (in_range(first, 0xC2, 0xDF)) {
-        continuation = 1;
+        length = 2;
         code_point = first & 0x1F;
     } else if (in_range(first, 0xE0, 0xEF)) {
-        continuation = 2;
+        length = 3;
         code_point = first & 0x0F;
         if (first == 0xE0)
             low = 0xA0;
         else if (first == 0xED)
             high = 0x9F;
     } else if (in_range(first, 0xF0, 0xF4)) {
-        continuation = 3;
+        length = 4;
         code_point = first & 0x07;
         if (first == 0xF0)
             low = 0x90;
         else if (first == 0xF4)
             high = 0x8F;
     } else {
-        return replacement;
+        code_point = replacement;
+        return 1;
     }
-    for (; continuation > 0; --continuation) {
-        if (!in_range(*in, low, high))
-            return replacement;
-        code_point = (code_point << 6) | (*in++ & 0x3F);
+    for (int taken = 1; taken < length; ++taken) {
+        if (!in_range(in[taken], low, high)) {
+            code_point = replacement;
+            return taken;
+        }
+        code_point = (code_point << 6) | (in[taken] & 0x3F);
         low = 0x80;
         high = 0xBF;
     }
-    return code_point;
+    return length;
+}
+
+// True when the eight bytes at `in` are all ASCII. The text has no zero byte
+// before its end, so each of them is one unit of its own.
+bool eight_ascii_bytes(const unsigned char *in) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, in, sizeof word);
+    return (word & 0x8080808080808080) == 0;
+}
+
+// A two-byte sequence, the form of most Latin, Greek and Cyrillic letters:
+// a first byte C2-DF (C0 and C1 would be overlong) and a continuation byte.
+// in[1] exists, as in[0] is not the terminator.
+bool two_byte_sequence(const unsigned char *in) noexcept {
+    return in_range(in[0], 0xC2, 0xDF) && (in[1] & 0xC0) == 0x80;
 }
 
 } // namespace
 
-std::size_t count_utf16_units(const char *utf8) noexcept {
+// Both passes take the commonest forms first. An ASCII run is taken eight
+// bytes at a time while it lasts; once fewer than eight ASCII bytes are left
+// in it, byte by byte up to its end, so that text with short runs between
+// accented letters checks each run's length once rather than at every byte.
+std::size_t count_utf16_units(const char *utf8, std::size_t length) noexcept {
     std::size_t count = 0;
-    for (auto in = reinterpret_cast<const unsigned char *>(utf8); *in != 0;)
-        count += next_code_point(in) > 0xFFFF ? 2 : 1;
+    auto in = reinterpret_cast<const unsigned char *>(utf8);
+    const unsigned char *const end = in + length;
+    while (in < end) {
+        if (*in <= 0x7F) {
+            if (end - in >= 8 && eight_ascii_bytes(in)) {
+                in += 8;
+                count += 8;
+                continue;
+            }
+            do {
+                ++in;
+                ++count;
+            } while (in < end && *in <= 0x7F);
+        } else if (two_byte_sequence(in)) {
+            in += 2;
+            ++count;
+        } else {
+            char32_t code_point;
+            in += decode_sequence(in, code_point);
+            count += code_point > 0xFFFF ? 2 : 1;
+        }
+    }
     return count;
 }
 
-void decode_utf8(const char *utf8, WCHAR *units) noexcept {
-    for (auto in = reinterpret_cast<const unsigned char *>(utf8); *in != 0;) {
-        const char32_t code_point = next_code_point(in);
-        if (code_point > 0xFFFF) {
-            *units++ = static_cast<WCHAR>(0xD800 + ((code_point - 0x10000) >> 10));
-            *units++ = static_cast<WCHAR>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+void decode_utf8(const char *utf8, std::size_t length, WCHAR *units) noexcept {
+    auto in = reinterpret_cast<const unsigned char *>(utf8);
+    const unsigned char *const end = in + length;
+    while (in < end) {
+        if (*in <= 0x7F) {
+            if (end - in >= 8 && eight_ascii_bytes(in)) {
+                for (int i = 0; i < 8; ++i)
+                    units[i] = in[i];
+                in += 8;
+                units += 8;
+                continue;
+            }
+            do {
+                *units++ = *in++;
+            } while (in < end && *in <= 0x7F);
+        } else if (two_byte_sequence(in)) {
+            *units++ = static_cast<WCHAR>((in[0] & 0x1F) << 6 | (in[1] & 0x3F));
+            in += 2;
         } else {
-            *units++ = static_cast<WCHAR>(code_point);
+            char32_t code_point;
+            in += decode_sequence(in, code_point);
+            if (code_point > 0xFFFF) {
+                *units++ = static_cast<WCHAR>(0xD800 + ((code_point - 0x10000) >> 10));
+                *units++ = static_cast<WCHAR>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+            } else {
+                *units++ = static_cast<WCHAR>(code_point);
+            }
         }
     }
     *units = 0;

@@ -1,46 +1,119 @@
 #include "utf8_encode.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace {
+
+bool is_surrogate(char32_t unit) noexcept {
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
 
 // Reads one code point and advances past it. Units outside the surrogate
 // range, nearly all of them, are their own code point.
 char32_t next_code_point(const WCHAR *&unit) noexcept {
     const char32_t first = *unit++;
-    if (first < 0xD800 || first > 0xDFFF)
+    if (!is_surrogate(first))
         return first;
     if (first <= 0xDBFF && *unit >= 0xDC00 && *unit <= 0xDFFF)
         return 0x10000 + ((first - 0xD800) << 10) + (*unit++ - 0xDC00);
     return 0xFFFD;
 }
 
+std::size_t sequence_length(char32_t code_point) noexcept {
+    return code_point <= 0x7F ? 1 : code_point <= 0x7FF ? 2 : code_point <= 0xFFFF ? 3 : 4;
+}
+
+// Texts with a zero unit or a surrogate, code point by code point.
+std::size_t count_code_points(const WCHAR *units) noexcept {
+    std::size_t total = 0;
+    while (*units != 0)
+        total += sequence_length(next_code_point(units));
+    return total;
+}
+
+// True when the four units at `units` are all ASCII and none is zero: each is
+// then one byte of its own. Checked on one 64-bit load: a unit below 0x80 plus
+// 0x7F reaches bit 7 exactly when it is not zero, and carries into no other
+// unit.
+bool four_ascii_units(const WCHAR *units) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, units, sizeof word);
+    constexpr std::uint64_t above_ascii = 0xFF80FF80FF80FF80;
+    constexpr std::uint64_t sevens = 0x007F007F007F007F;
+    constexpr std::uint64_t bit_sevens = 0x0080008000800080;
+    return (word & above_ascii) == 0 && ((word + sevens) & bit_sevens) == bit_sevens;
+}
+
+char *encode_code_point(char32_t code_point, char *utf8) noexcept {
+    if (code_point <= 0x7F) {
+        *utf8++ = static_cast<char>(code_point);
+    } else if (code_point <= 0x7FF) {
+        *utf8++ = static_cast<char>(0xC0 | code_point >> 6);
+        *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else if (code_point <= 0xFFFF) {
+        *utf8++ = static_cast<char>(0xE0 | code_point >> 12);
+        *utf8++ = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+        *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else {
+        *utf8++ = static_cast<char>(0xF0 | code_point >> 18);
+        *utf8++ = static_cast<char>(0x80 | (code_point >> 12 & 0x3F));
+        *utf8++ = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+        *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    }
+    return utf8;
+}
+
 } // namespace
 
-std::size_t count_utf8_bytes(const WCHAR *units) noexcept {
-    std::size_t total = 0;
-    while (*units != 0) {
-        const char32_t code_point = next_code_point(units);
-        total += code_point <= 0x7F ? 1 : code_point <= 0x7FF ? 2 : code_point <= 0xFFFF ? 3 : 4;
+std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
+    // Without zero units and surrogates every unit is a code point of one to
+    // three bytes, counted by plain loops that the compiler vectorises. A block
+    // adds at most two bytes a unit to its length, which fits 16 bits.
+    constexpr std::size_t block = 0x4000;
+    std::size_t total = length;
+    for (std::size_t start = 0; start < length; start += block) {
+        const std::size_t stop = length - start < block ? length : start + block;
+        std::uint16_t extra = 0;
+        std::uint16_t special = 0;
+        for (std::size_t i = start; i < stop; ++i) {
+            const std::uint16_t unit = units[i];
+            const bool surrogate = static_cast<std::uint16_t>(unit - 0xD800) <= 0x7FF;
+            extra += static_cast<std::uint16_t>((unit > 0x7F) + (unit > 0x7FF));
+            special |= static_cast<std::uint16_t>((unit == 0) | surrogate);
+        }
+        if (special != 0)
+            return count_code_points(units);
+        total += extra;
     }
     return total;
 }
 
-void encode_utf8(const WCHAR *units, char *utf8) noexcept {
-    while (*units != 0) {
-        const char32_t code_point = next_code_point(units);
-        if (code_point <= 0x7F) {
-            *utf8++ = static_cast<char>(code_point);
-        } else if (code_point <= 0x7FF) {
-            *utf8++ = static_cast<char>(0xC0 | code_point >> 6);
-            *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
-        } else if (code_point <= 0xFFFF) {
-            *utf8++ = static_cast<char>(0xE0 | code_point >> 12);
-            *utf8++ = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-            *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
+// ASCII units are taken four at a time where the four are all ASCII; that is
+// checked only at an ASCII unit, so that other scripts do not pay for it.
+void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
+    const WCHAR *const end = units + length;
+    while (units < end) {
+        const unsigned unit = *units;
+        if (unit == 0)
+            break;
+        if (unit <= 0x7F) {
+            if (end - units >= 4 && four_ascii_units(units)) {
+                for (int i = 0; i < 4; ++i)
+                    utf8[i] = static_cast<char>(units[i]);
+                units += 4;
+                utf8 += 4;
+            } else {
+                *utf8++ = static_cast<char>(unit);
+                ++units;
+            }
+        } else if (unit <= 0x7FF) {
+            utf8[0] = static_cast<char>(0xC0 | unit >> 6);
+            utf8[1] = static_cast<char>(0x80 | (unit & 0x3F));
+            utf8 += 2;
+            ++units;
         } else {
-            *utf8++ = static_cast<char>(0xF0 | code_point >> 18);
-            *utf8++ = static_cast<char>(0x80 | (code_point >> 12 & 0x3F));
-            *utf8++ = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
-            *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
+            utf8 = encode_code_point(next_code_point(units), utf8);
         }
     }
     *utf8 = '\0';

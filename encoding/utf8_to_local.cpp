@@ -2,6 +2,7 @@
 // platform converts UTF-16 to the code page. Every failure is reported on the
 // standard error stream.
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -13,12 +14,12 @@
 namespace {
 
 // Code pages such as UTF-8 refuse WC_COMPOSITECHECK; such a call is made once
-// more without it.
-int from_utf16(const WCHAR *units, char *local, int room) noexcept {
-    int count =
-        WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units, -1, local, room, nullptr, nullptr);
+// more without it. `length` counts the terminator too, so the result does.
+int from_utf16(const WCHAR *units, int length, char *local, int room) noexcept {
+    int count = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units, length, local, room, nullptr,
+                                    nullptr);
     if (count == 0 && GetLastError() == ERROR_INVALID_FLAGS)
-        count = WideCharToMultiByte(CP_ACP, 0, units, -1, local, room, nullptr, nullptr);
+        count = WideCharToMultiByte(CP_ACP, 0, units, length, local, room, nullptr, nullptr);
     return count;
 }
 
@@ -39,16 +40,21 @@ void report_translation_error() noexcept {
 } // namespace
 
 int utf8_to_local(const char *utf8, char **result) noexcept {
-    const std::size_t count = count_utf16_units(utf8);
+    const std::size_t length = std::strlen(utf8);
+    const std::size_t count = count_utf16_units(utf8, length);
     auto *units = static_cast<WCHAR *>(velm_malloc(2 * count + 2));
     if (units == nullptr) {
         std::fputs("Out of memory processing string from UTF8 to UNICODE16\n", stderr);
         return -1;
     }
-    decode_utf8(utf8, units);
+    decode_utf8(utf8, length, units);
 
-    // The length -1 makes the platform count the terminator too.
-    const int size = from_utf16(units, nullptr, 0);
+    // The units and their terminator. The decoder writes no zero unit before
+    // the terminator, so this converts exactly what the length -1 would, and
+    // the platform need not search for the end; -1 where the count does not
+    // fit an int.
+    const int units_length = count < INT_MAX ? static_cast<int>(count) + 1 : -1;
+    const int size = from_utf16(units, units_length, nullptr, 0);
     if (size == 0) {
         report_translation_error();
         velm_free(units);
@@ -61,7 +67,7 @@ int utf8_to_local(const char *utf8, char **result) noexcept {
         velm_free(units);
         return -1;
     }
-    if (from_utf16(units, *result, size) != size) {
+    if (from_utf16(units, units_length, *result, size) != size) {
         report_translation_error();
         velm_free(units);
         velm_free(*result);

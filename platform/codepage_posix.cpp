@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -119,6 +120,7 @@ struct CodePage {
     std::array<std::uint16_t, 256> lead_row{}; // 0: not a lead byte, else 1 + row in pairs
     std::vector<WCHAR> pairs;                  // pair_index(row, trail byte) -> unit
     std::vector<std::uint16_t> from_unicode;   // unit -> byte or lead << 8 | trail
+    bool ascii = false; // bytes and units below 0x80 stand for each other, both ways
 };
 
 // Rows count from 1 (0 marks a byte that is not a lead byte); callers pass only rows >= 1.
@@ -271,6 +273,11 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
         page.from_unicode[page.uni_default] = own;
         page.uni_default_code = own;
     }
+    page.ascii = true;
+    for (unsigned byte = 0; byte < 0x80; ++byte) {
+        page.ascii = page.ascii && page.lead_row[byte] == 0 && page.single[byte] == byte &&
+                     page.from_unicode[byte] == byte;
+    }
     page.usable = true;
 }
 
@@ -352,7 +359,51 @@ WCHAR compose(WCHAR base, WCHAR mark) noexcept {
 }
 
 // ---------------------------------------------------------------------------------------------
+// ASCII text, the bulk of what is converted, is copied by loops the compiler vectorises: each
+// copies the whole text and tells whether all of it was ASCII. If not, the caller converts the
+// text again, character by character, over the copy.
+
+bool widen_ascii(const unsigned char *src, std::size_t length, WCHAR *dst) noexcept {
+    unsigned char seen = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        dst[i] = src[i];
+        seen |= src[i];
+    }
+    return seen < 0x80;
+}
+
+bool narrow_ascii(const WCHAR *src, std::size_t length, char *dst) noexcept {
+    WCHAR seen = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        dst[i] = static_cast<char>(src[i]);
+        seen |= src[i];
+    }
+    return seen < 0x80;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Code page -> UTF-16.
+
+// Byte `index` of a word loaded from memory, whatever the machine's byte order.
+unsigned byte_of(std::uint64_t word, int index) noexcept {
+    const int shift = std::endian::native == std::endian::little ? 8 * index : 56 - 8 * index;
+    return static_cast<unsigned>(word >> shift) & 0xFF;
+}
+
+// One table lookup a byte, the bytes read eight at a time with one load.
+void look_up_bytes(const CodePage &page, const unsigned char *src, int count, WCHAR *dst) noexcept {
+    int i = 0;
+    for (; count - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, src + i, sizeof word);
+        for (int k = 0; k < 8; ++k) {
+            dst[i + k] = page.single[byte_of(word, k)];
+        }
+    }
+    for (; i < count; ++i) {
+        dst[i] = page.single[src[i]];
+    }
+}
 
 // A lead byte followed by a non-zero byte takes that byte as its trail, whether or not the
 // pair is defined; an undefined pair, and a lead byte at the end of the input or before a
@@ -365,8 +416,8 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
             return srclen;
         }
         const int count = srclen < dstlen ? srclen : dstlen;
-        for (int i = 0; i < count; ++i) {
-            dst[i] = page.single[src[i]];
+        if (!page.ascii || !widen_ascii(src, static_cast<std::size_t>(count), dst)) {
+            look_up_bytes(page, src, count, dst);
         }
         return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : count;
     }
@@ -485,6 +536,79 @@ int utf8_to_units(DWORD flags, const unsigned char *src, int srclen, WCHAR *dst,
 // ---------------------------------------------------------------------------------------------
 // UTF-16 -> code page.
 
+// Ranges of units that hold every mark of a composition (the table is checked against them
+// at compile time), so that a test for "outside all of them" can stand in for the bitmap in a
+// loop the compiler vectorises. Latin, Greek, Cyrillic, Hebrew and most Arabic letters and the
+// usual punctuation lie outside.
+struct UnitRange {
+    WCHAR first;
+    WCHAR last;
+};
+
+constexpr UnitRange mark_ranges[] = {{0x0300, 0x036F}, {0x0653, 0x1B7F}, {0x3099, 0x309A}};
+
+constexpr bool in_mark_ranges(WCHAR unit) noexcept {
+    bool inside = false;
+    for (const UnitRange &range : mark_ranges) {
+        inside = inside || (unit >= range.first && unit <= range.last);
+    }
+    return inside;
+}
+
+static_assert(std::all_of(std::begin(compositions), std::end(compositions),
+                          [](const Composition &entry) { return in_mark_ranges(entry.mark); }),
+              "a composition's mark lies outside mark_ranges: widen the ranges");
+
+// Whether a unit after the first is the mark of some composition: only then can
+// WC_COMPOSITECHECK join two units. Vectorised passes answer for most texts: one for texts
+// with no unit from U+0300 up (all marks lie above), one for texts with none in the mark
+// ranges; the others are checked unit by unit.
+bool has_composing_mark(const WCHAR *units, std::size_t length) noexcept {
+    WCHAR high = 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        high |= static_cast<WCHAR>(units[i] >= 0x300);
+    }
+    WCHAR possible = 0;
+    for (std::size_t i = 1; high != 0 && i < length; ++i) {
+        for (const UnitRange &range : mark_ranges) {
+            const auto offset = static_cast<WCHAR>(units[i] - range.first);
+            possible |= static_cast<WCHAR>(offset <= range.last - range.first);
+        }
+    }
+    for (std::size_t i = 1; possible != 0 && i < length; ++i) {
+        if (is_composing_mark(units[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A single-byte code page and a text in which nothing composes: one byte per unit, whatever
+// the flags. dst has room for all of them, or is null for a counting call.
+int units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length, char *dst,
+                          unsigned char fallback, BOOL *used_def) noexcept {
+    const std::uint16_t *table = page.from_unicode.data();
+    bool used = false;
+    if (dst == nullptr) {
+        for (std::size_t i = 0; used_def != nullptr && i < length; ++i) {
+            used = used || table[src[i]] == unmapped;
+        }
+    } else if (!page.ascii || !narrow_ascii(src, length, dst)) {
+        for (std::size_t i = 0; i < length; ++i) {
+            std::uint16_t code = table[src[i]];
+            if (code == unmapped) {
+                code = fallback;
+                used = true;
+            }
+            dst[i] = static_cast<char>(code);
+        }
+    }
+    if (used_def != nullptr) {
+        *used_def = used;
+    }
+    return static_cast<int>(length);
+}
+
 // A unit the code page lacks becomes the default character: never a failure. With
 // WC_COMPOSITECHECK a base character and the mark after it that compose to a character of the
 // code page become that one character; otherwise both are converted separately
@@ -507,8 +631,10 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
     if (used_def != nullptr) {
         *used_def = 0;
     }
-    if (dstlen == 0 && !page.dbcs && !composite_check && used_def == nullptr && !to_terminator) {
-        return srclen; // one byte per unit
+    if (!page.dbcs && !to_terminator && (dstlen == 0 || dstlen >= srclen) &&
+        !(composite_check && has_composing_mark(src, end))) {
+        return units_to_single_bytes(page, src, end, dstlen != 0 ? dst : nullptr,
+                                     static_cast<unsigned char>(fallback), used_def);
     }
 
     const std::uint16_t *table = page.from_unicode.data();

@@ -579,6 +579,166 @@ TEST(CompositeCheck, GeneratedTableIsSortedAndHasNoDuplicates) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Single-byte code pages copy ASCII text a whole text at a time and look other text up
+// character by character; whatever ends an ASCII run must convert as it would on its own.
+
+struct ByteTail {
+    const char *rule;
+    UINT cp;
+    std::string bytes;
+    std::u16string units;
+};
+
+void PrintTo(const ByteTail &tail, std::ostream *out) {
+    *out << tail.rule;
+}
+
+class AsciiRunThenByte : public testing::TestWithParam<ByteTail> {};
+
+TEST_P(AsciiRunThenByte, ConvertsLikeEachByteAlone) {
+    const ByteTail &tail = GetParam();
+    // A length of 0 is refused; an empty tail starts from a run of one.
+    for (std::size_t run = tail.bytes.empty() ? 1 : 0; run <= 16; ++run) {
+        SCOPED_TRACE(testing::Message() << "run of " << run);
+        std::string bytes;
+        std::u16string units;
+        for (std::size_t i = 0; i < run; ++i) {
+            bytes += static_cast<char>('a' + i);
+            units += static_cast<char16_t>(u'a' + i);
+        }
+        EXPECT_EQ(to_wide(tail.cp, bytes + tail.bytes), units + tail.units);
+        EXPECT_EQ(to_wide(tail.cp, tail.bytes + bytes), tail.units + units);
+
+        BOOL used = 1;
+        EXPECT_EQ(to_bytes(tail.cp, units + tail.units, 0, nullptr, &used), bytes + tail.bytes);
+        EXPECT_FALSE(used);
+        EXPECT_EQ(to_bytes(tail.cp, tail.units + units, WC_COMPOSITECHECK), tail.bytes + bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tails, AsciiRunThenByte,
+    testing::Values(ByteTail{"Nothing", 1252, "", u""},
+                    ByteTail{"Latin1Letter", 1252, "\xE9", u"\u00E9"},
+                    ByteTail{"Euro", 1252, "\x80", u"\u20AC"},
+                    ByteTail{"UndefinedByte", 1252, "\x81", u"\u0081"},
+                    ByteTail{"LastByte", 1252, "\xFF", u"\u00FF"},
+                    ByteTail{"EmbeddedZero", 1252, std::string(1, '\0'), std::u16string(1, u'\0')},
+                    ByteTail{"Cyrillic", 1251, "\xC0\xFF", u"\u0410\u044F"},
+                    ByteTail{"PrivateUse", 1253, "\xAA", u"\uF8F9"}),
+    [](const testing::TestParamInfo<ByteTail> &info) { return std::string(info.param.rule); });
+
+TEST(AsciiRunThenMissingUnit, BecomesDefaultCharacterAndIsReported) {
+    for (std::size_t run = 0; run <= 16; ++run) {
+        SCOPED_TRACE(testing::Message() << "run of " << run);
+        const std::u16string units = std::u16string(run, u'x') + u"\u4E2D";
+        BOOL used = 0;
+        EXPECT_EQ(to_bytes(1252, units, WC_COMPOSITECHECK, "*", &used),
+                  std::string(run, 'x') + "*");
+        EXPECT_TRUE(used);
+        used = 0;
+        EXPECT_EQ(WideCharToMultiByte(1252, 0, units.data(), static_cast<int>(units.size()),
+                                      nullptr, 0, nullptr, &used),
+                  static_cast<int>(run) + 1);
+        EXPECT_TRUE(used) << "a counting call reports the default character too";
+    }
+}
+
+TEST(CompositeCheck, MarkRightAfterAsciiRun) {
+    for (std::size_t run = 0; run <= 16; ++run) {
+        SCOPED_TRACE(testing::Message() << "run of " << run);
+        const std::u16string ascii(run, u'x');
+        const std::string bytes(run, 'x');
+        EXPECT_EQ(to_bytes(1252, ascii + u"e\u0301", WC_COMPOSITECHECK), bytes + "\xE9");
+        std::u16string between = ascii;
+        between += u"e\u0301";
+        between += ascii;
+        std::string expected = bytes;
+        expected += '\xE9';
+        expected += bytes;
+        EXPECT_EQ(to_bytes(1252, between, WC_COMPOSITECHECK), expected);
+        // A mark that begins the text has no base: it stays a character of its own.
+        EXPECT_EQ(to_bytes(1252, u"\u0301" + ascii, WC_COMPOSITECHECK),
+                  "?" + std::string(run, 'x'));
+    }
+}
+
+// The room a converting call is given need only hold the composed text.
+TEST(CompositeCheck, RoomForTheComposedTextIsEnough) {
+    char out[2] = {'#', '#'};
+    EXPECT_EQ(WideCharToMultiByte(1252, WC_COMPOSITECHECK, u"e\u0301", 2, out, 1, nullptr, nullptr),
+              1);
+    EXPECT_EQ(out[0], '\xE9');
+    EXPECT_EQ(out[1], '#');
+}
+
+// A text with its length given takes the single-byte path; the same text up to its terminator
+// (length -1) takes the general one, unit by unit. Both must give the same bytes, whatever the
+// flags, for text with and without marks.
+TEST(CompositeCheck, GivenLengthAgreesWithTerminatedText) {
+    const std::u16string texts[] = {
+        u"plain ascii text, long enough for several words",
+        u"\u041F\u0440\u0438\u0432\u0435\u0442 \u2013 caf\u00E9 \u20AC",
+        u"cafe\u0301!",
+        u"\u0301e",
+        u"e\u0301\u0301",
+        u"a\u0308\u0301",
+        u"x\u0301 g\u0301",
+        u"\u0435\u0308",
+        u"\u0627\u0653",
+        u"a\u0303 a\u0309",
+        u"\u304B\u3099",
+        u"e\u036F e\u0370 e\u0652 e\u1B80 e\u309B",
+        u"\u05D0\u05B8 \u0E01\u0E31",
+    };
+    const DWORD flag_sets[] = {0, WC_COMPOSITECHECK, WC_COMPOSITECHECK | WC_SEPCHARS,
+                               WC_COMPOSITECHECK | WC_DISCARDNS,
+                               WC_COMPOSITECHECK | WC_DEFAULTCHAR};
+    for (UINT cp : single_byte_code_pages) {
+        for (const std::u16string &text : texts) {
+            for (DWORD flags : flag_sets) {
+                SCOPED_TRACE(testing::Message() << "cp " << cp << " flags " << flags << " "
+                                                << testing::PrintToString(text));
+                BOOL used_given = 2;
+                const std::string given = to_bytes(cp, text, flags, "*", &used_given);
+                const int size =
+                    WideCharToMultiByte(cp, flags, text.c_str(), -1, nullptr, 0, "*", nullptr);
+                std::string terminated(static_cast<std::size_t>(size), '#');
+                BOOL used_terminated = 2;
+                EXPECT_EQ(WideCharToMultiByte(cp, flags, text.c_str(), -1, terminated.data(), size,
+                                              "*", &used_terminated),
+                          size);
+                EXPECT_EQ(given + '\0', terminated);
+                EXPECT_EQ(used_given, used_terminated);
+            }
+        }
+    }
+}
+
+// Every mark of the table must reach the composition from the single-byte path, which passes
+// over text without marks by testing ranges rather than the table itself. With WC_DISCARDNS a
+// composition the code page lacks still shows, as a dropped mark.
+TEST(CompositeCheck, EveryCompositionOfTheTableIsFound) {
+    for (UINT cp : {1250u, 1252u, 1256u, 1258u}) {
+        for (const ComposeRow &row : compose_rows) {
+            const char16_t text[] = {u'a', row.base, row.mark, 0};
+            SCOPED_TRACE(testing::Message() << "cp " << cp << " base " << unsigned{row.base}
+                                            << " mark " << unsigned{row.mark});
+            const DWORD flags = WC_COMPOSITECHECK | WC_DISCARDNS;
+            char given[4] = {};
+            char terminated[4] = {};
+            const int given_size =
+                WideCharToMultiByte(cp, flags, text, 3, given, 4, nullptr, nullptr);
+            EXPECT_LT(given_size, 3);
+            ASSERT_EQ(WideCharToMultiByte(cp, flags, text, -1, terminated, 4, nullptr, nullptr),
+                      given_size + 1);
+            EXPECT_EQ(std::string_view(given, static_cast<std::size_t>(given_size)),
+                      std::string_view(terminated, static_cast<std::size_t>(given_size)));
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
 
 TEST(InvalidCharRules, RefusedOnlyWhenAsked) {
     struct Case {

@@ -3,6 +3,7 @@
 
 #include "rule_names.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,10 @@ void PrintTo(const DecodeCase &c, std::ostream *out) {
 }
 
 Units decode(const std::string &utf8) {
-    const std::size_t count = count_utf16_units(utf8.c_str());
+    const std::size_t count = count_utf16_units(utf8.c_str(), utf8.size());
     // Guard units after the end show any write past the counted units.
     std::vector<WCHAR> buffer(count + 3, 0xBEEF);
-    decode_utf8(utf8.c_str(), buffer.data());
+    decode_utf8(utf8.c_str(), utf8.size(), buffer.data());
     EXPECT_EQ(buffer[count], 0) << "terminator after the counted units";
     EXPECT_EQ(buffer[count + 1], 0xBEEF) << "written past the terminator";
     return Units(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
@@ -95,10 +96,11 @@ class EncodeUtf8 : public testing::TestWithParam<EncodeCase> {};
 
 TEST_P(EncodeUtf8, WritesCountedBytes) {
     std::vector<WCHAR> units(GetParam().units.begin(), GetParam().units.end());
+    const std::size_t length = units.size();
     units.push_back(0);
-    const std::size_t count = count_utf8_bytes(units.data());
+    const std::size_t count = count_utf8_bytes(units.data(), length);
     std::string out(count + 2, '\x7E');
-    encode_utf8(units.data(), out.data());
+    encode_utf8(units.data(), length, out.data());
     EXPECT_EQ(out[count], '\0');
     EXPECT_EQ(out[count + 1], '\x7E') << "written past the terminator";
     EXPECT_EQ(out.substr(0, count), GetParam().utf8);
@@ -128,6 +130,115 @@ const EncodeCase encode_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rules, EncodeUtf8, testing::ValuesIn(encode_cases), RuleName());
 
+// ASCII runs are decoded and encoded a machine word at a time; whatever
+// follows a run must come out as if the text were taken character by
+// character, whichever byte of a word the run ends on.
+struct RunTail {
+    const char *rule;
+    std::string utf8;
+    Units units;
+};
+
+const RunTail decode_tails[] = {
+    {"end", "", {}},
+    {"two bytes", "\xC3\xA9", {0xE9}},
+    {"three bytes", "\xE2\x82\xAC", {0x20AC}},
+    {"four bytes", "\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+    {"stray continuation", "\x80", {0xFFFD}},
+    {"overlong", "\xC1\xBF", {0xFFFD, 0xFFFD}},
+    {"cut by the end", "\xE2\x82", {0xFFFD}},
+    {"cut before ascii",
+     "\xC3"
+     "b",
+     {0xFFFD, 'b'}},
+    {"two bytes then ascii", "\xC3\xA9xyz", {0xE9, 'x', 'y', 'z'}},
+};
+
+class DecodeAfterAsciiRun : public testing::TestWithParam<RunTail> {};
+
+TEST_P(DecodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
+    for (std::size_t run = 0; run <= 16; ++run) {
+        SCOPED_TRACE(testing::Message() << "run of " << run);
+        std::string utf8;
+        Units units;
+        for (std::size_t i = 0; i < run; ++i) {
+            utf8 += static_cast<char>('a' + i);
+            units.push_back('a' + static_cast<unsigned>(i));
+        }
+        utf8 += GetParam().utf8;
+        units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
+        EXPECT_EQ(decode(utf8), units);
+        // The same after a two-byte letter, which moves the run against the
+        // words of the text.
+        Units shifted = {0xE9};
+        shifted.insert(shifted.end(), units.begin(), units.end());
+        EXPECT_EQ(decode("\xC3\xA9" + utf8), shifted);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tails, DecodeAfterAsciiRun, testing::ValuesIn(decode_tails), RuleName());
+
+struct UnitTail {
+    const char *rule;
+    Units units;
+    std::string utf8;
+};
+
+const UnitTail encode_tails[] = {
+    {"end", {}, ""},
+    {"two bytes", {0xE9}, "\xC3\xA9"},
+    {"highest two bytes", {0x7FF}, "\xDF\xBF"},
+    {"three bytes", {0x20AC}, "\xE2\x82\xAC"},
+    {"pair", {0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+    {"lone high", {0xD83D}, "\xEF\xBF\xBD"},
+    {"lone low then ascii",
+     {0xDE00, 'z'},
+     "\xEF\xBF\xBD"
+     "z"},
+    {"zero unit ends the text", {0, 'z', 'z', 'z', 'z'}, ""},
+};
+
+class EncodeAfterAsciiRun : public testing::TestWithParam<UnitTail> {};
+
+TEST_P(EncodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
+    for (std::size_t run = 0; run <= 16; ++run) {
+        SCOPED_TRACE(testing::Message() << "run of " << run);
+        for (const Units &before : {Units{}, Units{0x416}}) {
+            std::vector<WCHAR> units(before.begin(), before.end());
+            std::string expected = before.empty() ? "" : "\xD0\x96";
+            for (std::size_t i = 0; i < run; ++i) {
+                units.push_back(static_cast<WCHAR>('a' + i));
+                expected += static_cast<char>('a' + i);
+            }
+            units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
+            expected += GetParam().utf8;
+            const std::size_t length = units.size();
+            units.push_back(0);
+            const std::size_t count = count_utf8_bytes(units.data(), length);
+            ASSERT_EQ(count, expected.size());
+            std::string out(count + 2, '\x7E');
+            encode_utf8(units.data(), length, out.data());
+            EXPECT_EQ(out.substr(0, count), expected);
+            EXPECT_EQ(out[count], '\0');
+            EXPECT_EQ(out[count + 1], '\x7E') << "written past the terminator";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tails, EncodeAfterAsciiRun, testing::ValuesIn(encode_tails), RuleName());
+
+// The byte count adds up blocks of units in 16-bit sums; a long text of the
+// widest units, and a surrogate in a late block, must still count exactly.
+TEST(CountUtf8Bytes, LongTextsCountEveryBlock) {
+    const std::size_t length = 3 * 0x4000 + 5;
+    std::vector<WCHAR> units(length + 1, 0x20AC);
+    units[length] = 0;
+    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * length);
+    units[length - 2] = 0xD83D;
+    units[length - 1] = 0xDE00;
+    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 2) + 4);
+}
+
 TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
     for (char32_t code_point = 1; code_point <= 0x10FFFF; ++code_point) {
         if (code_point >= 0xD800 && code_point <= 0xDFFF)
@@ -140,9 +251,9 @@ TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
             units[0] = static_cast<WCHAR>(code_point);
         }
         char utf8[5];
-        encode_utf8(units, utf8);
+        encode_utf8(units, code_point > 0xFFFF ? 2 : 1, utf8);
         WCHAR back[3] = {0xBEEF, 0xBEEF, 0xBEEF};
-        decode_utf8(utf8, back);
+        decode_utf8(utf8, std::strlen(utf8), back);
         ASSERT_EQ(back[0], units[0]) << std::hex << static_cast<unsigned long>(code_point);
         ASSERT_EQ(back[1], units[1]) << std::hex << static_cast<unsigned long>(code_point);
     }

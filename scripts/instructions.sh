@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds velm-instructions in Release and counts, with callgrind, the
+# instructions of each converter stage and of iconv on the 2 KiB texts; prints
+# the instruction table of BENCHMARKS.md.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh build-essential cmake libbenchmark-dev python3 valgrind
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2 --target velm-instructions >/dev/null
+bench/instructions.py build/bench/bin
