@@ -139,6 +139,10 @@ struct RunTail {
     Units units;
 };
 
+void PrintTo(const RunTail &c, std::ostream *out) {
+    *out << c.rule;
+}
+
 const RunTail decode_tails[] = {
     {"end", "", {}},
     {"two bytes", "\xC3\xA9", {0xE9}},
@@ -183,6 +187,10 @@ struct UnitTail {
     Units units;
     std::string utf8;
 };
+
+void PrintTo(const UnitTail &c, std::ostream *out) {
+    *out << c.rule;
+}
 
 const UnitTail encode_tails[] = {
     {"end", {}, ""},
