@@ -24,13 +24,14 @@ int calls = 0;
 int WideCharToMultiByte(UINT code_page, DWORD flags, LPCWCH units, int length, LPSTR bytes,
                         int room, LPCCH default_char, LPBOOL default_used) noexcept {
     ++calls;
-    check(code_page == CP_ACP && flags == WC_COMPOSITECHECK && length == -1 &&
-              default_char == nullptr && default_used == nullptr,
-          "the platform is asked for the ANSI code page, composite check, up to the terminator");
     units_given.clear();
     for (const WCHAR *unit = units; *unit != 0; ++unit)
         units_given.push_back(*unit);
     const int count = static_cast<int>(units_given.size()) + 1;
+    // The length is -1 or the units with their terminator: both end at it.
+    check(code_page == CP_ACP && flags == WC_COMPOSITECHECK && (length == -1 || length == count) &&
+              default_char == nullptr && default_used == nullptr,
+          "the platform is asked for the ANSI code page, composite check, up to the terminator");
     if (bytes == nullptr)
         return count;
     check(room >= count, "the output has room for what was counted");

@@ -56,10 +56,12 @@ std::string next_word(FuzzedDataProvider &data, std::size_t length) {
 // The units back as UTF-8; one call counts, the other writes.
 int WideCharToMultiByte(UINT, DWORD, LPCWCH units, int length, LPSTR bytes, int room, LPCCH,
                         LPBOOL) noexcept {
-    check(length == -1, "the units are passed up to their terminator");
     std::vector<char16_t> given;
     for (const WCHAR *unit = units; *unit != 0; ++unit)
         given.push_back(*unit);
+    // The length is -1 or the units with their terminator: both end at it.
+    check(length == -1 || length == static_cast<int>(given.size()) + 1,
+          "the units are passed up to their terminator");
     const std::string utf8 = reference::utf8_of(reference::code_points_of(given));
     const int count = static_cast<int>(utf8.size()) + 1;
     if (bytes != nullptr) {
