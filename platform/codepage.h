@@ -23,15 +23,10 @@ using LPCWCH = const WCHAR *;
 using LPBOOL = BOOL *;
 
 constexpr UINT CP_ACP = 0;
-constexpr UINT CP_UTF8 = 65001;
 
+// Only the flags that the module and our tools pass; any other flag is refused.
 constexpr DWORD MB_PRECOMPOSED = 0x1;
-constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
 
-constexpr DWORD WC_DISCARDNS = 0x10;
-constexpr DWORD WC_SEPCHARS = 0x20;
-constexpr DWORD WC_DEFAULTCHAR = 0x40;
-constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
 constexpr DWORD WC_COMPOSITECHECK = 0x200;
 constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
 

@@ -115,7 +115,6 @@ struct CodePage {
     bool usable = false;
     bool dbcs = false;
     WCHAR uni_default = u'?';
-    std::uint16_t uni_default_code = '?';      // the bytes that really stand for uni_default
     std::array<WCHAR, 256> single{};           // byte -> unit for bytes that are not lead bytes
     std::array<std::uint16_t, 256> lead_row{}; // 0: not a lead byte, else 1 + row in pairs
     std::vector<WCHAR> pairs;                  // pair_index(row, trail byte) -> unit
@@ -271,7 +270,6 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
     const std::uint16_t own = encode_alone(from_unicode, page.uni_default);
     if (own != unmapped && decode_code(page, own) == page.uni_default) {
         page.from_unicode[page.uni_default] = own;
-        page.uni_default_code = own;
     }
     page.ascii = true;
     for (unsigned byte = 0; byte < 0x80; ++byte) {
@@ -445,94 +443,6 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
     return out;
 }
 
-// MB_ERR_INVALID_CHARS: bytes that only decode to the default unit, a lead byte without its
-// trail byte, or a byte Windows leaves to the private-use area.
-bool has_invalid_bytes(const CodePage &page, const unsigned char *src, int srclen) noexcept {
-    for (int i = 0; i < srclen; ++i) {
-        if (const unsigned row = page.lead_row[src[i]]) {
-            if (i + 1 == srclen) {
-                return true;
-            }
-            const std::uint16_t code = static_cast<std::uint16_t>(src[i] << 8 | src[i + 1]);
-            if (page.pairs[pair_index(row, src[++i])] == page.uni_default &&
-                code != page.uni_default_code) {
-                return true;
-            }
-            continue;
-        }
-        const WCHAR unit = page.single[src[i]];
-        if ((unit == page.uni_default && src[i] != page.uni_default_code) ||
-            (unit >= 0xE000 && unit <= 0xF8FF)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// UTF-8 -> UTF-16. An ill-formed sequence becomes one U+FFFD per maximal ill-formed subpart.
-int utf8_to_units(DWORD flags, const unsigned char *src, int srclen, WCHAR *dst,
-                  int dstlen) noexcept {
-    long long out = 0;
-    bool invalid = false;
-    for (int i = 0; i < srclen;) {
-        const unsigned first = src[i];
-        char32_t value = first;
-        int length = 1;
-        unsigned low = 0x80;
-        unsigned high = 0xBF;
-        if (first >= 0xC2 && first <= 0xDF) {
-            length = 2;
-            value = first & 0x1F;
-        } else if (first >= 0xE0 && first <= 0xEF) {
-            length = 3;
-            value = first & 0x0F;
-            low = first == 0xE0 ? 0xA0 : 0x80;
-            high = first == 0xED ? 0x9F : 0xBF;
-        } else if (first >= 0xF0 && first <= 0xF4) {
-            length = 4;
-            value = first & 0x07;
-            low = first == 0xF0 ? 0x90 : 0x80;
-            high = first == 0xF4 ? 0x8F : 0xBF;
-        } else if (first >= 0x80) {
-            length = 0;
-        }
-        int taken = 1;
-        while (length != 0 && taken < length) {
-            if (i + taken == srclen || src[i + taken] < low || src[i + taken] > high) {
-                length = 0;
-                break;
-            }
-            value = value << 6 | (src[i + taken] & 0x3F);
-            low = 0x80;
-            high = 0xBF;
-            ++taken;
-        }
-        i += taken;
-        if (length == 0) {
-            invalid = true;
-            value = 0xFFFD;
-        }
-        WCHAR units[2] = {static_cast<WCHAR>(value), 0};
-        int count = 1;
-        if (value > 0xFFFF) {
-            units[0] = static_cast<WCHAR>(0xD800 + ((value - 0x10000) >> 10));
-            units[1] = static_cast<WCHAR>(0xDC00 + ((value - 0x10000) & 0x3FF));
-            count = 2;
-        }
-        if (dstlen != 0) {
-            if (out + count > dstlen) {
-                return fail(ERROR_INSUFFICIENT_BUFFER);
-            }
-            std::memcpy(dst + out, units, sizeof(WCHAR) * static_cast<std::size_t>(count));
-        }
-        out += count;
-    }
-    if (invalid && (flags & MB_ERR_INVALID_CHARS)) {
-        return fail(ERROR_NO_UNICODE_TRANSLATION);
-    }
-    return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
-}
-
 // ---------------------------------------------------------------------------------------------
 // UTF-16 -> code page.
 
@@ -583,83 +493,56 @@ bool has_composing_mark(const WCHAR *units, std::size_t length) noexcept {
     return false;
 }
 
+// The default character, which stands for every unit the code page lacks.
+constexpr std::uint16_t default_char = '?';
+
 // A single-byte code page and a text in which nothing composes: one byte per unit, whatever
-// the flags. dst has room for all of them, or is null for a counting call.
-int units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length, char *dst,
-                          unsigned char fallback, BOOL *used_def) noexcept {
+// the flags. dst has room for all of them.
+void units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length,
+                           char *dst) noexcept {
+    if (page.ascii && narrow_ascii(src, length, dst)) {
+        return;
+    }
     const std::uint16_t *table = page.from_unicode.data();
-    bool used = false;
-    if (dst == nullptr) {
-        for (std::size_t i = 0; used_def != nullptr && i < length; ++i) {
-            used = used || table[src[i]] == unmapped;
-        }
-    } else if (!page.ascii || !narrow_ascii(src, length, dst)) {
-        for (std::size_t i = 0; i < length; ++i) {
-            std::uint16_t code = table[src[i]];
-            if (code == unmapped) {
-                code = fallback;
-                used = true;
-            }
-            dst[i] = static_cast<char>(code);
-        }
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint16_t code = table[src[i]];
+        dst[i] = static_cast<char>(code == unmapped ? default_char : code);
     }
-    if (used_def != nullptr) {
-        *used_def = used;
-    }
-    return static_cast<int>(length);
 }
 
 // A unit the code page lacks becomes the default character: never a failure. With
 // WC_COMPOSITECHECK a base character and the mark after it that compose to a character of the
-// code page become that one character; otherwise both are converted separately
-// (WC_SEPCHARS), the mark is dropped (WC_DISCARDNS), or the pair becomes one default
-// character (WC_DEFAULTCHAR).
+// code page become that one character; otherwise both are converted separately.
 // srclen < 0: up to and including the first zero unit, found on the way rather than by a
 // separate pass.
 int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srclen, char *dst,
-                   int dstlen, const char *defchar, BOOL *used_def) noexcept {
-    std::uint16_t fallback = '?';
-    if (defchar != nullptr) {
-        const auto first = static_cast<unsigned char>(defchar[0]);
-        const auto second = static_cast<unsigned char>(defchar[1]);
-        fallback =
-            page.dbcs && second != 0 ? static_cast<std::uint16_t>(first << 8 | second) : first;
-    }
+                   int dstlen) noexcept {
     const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
     const bool to_terminator = srclen < 0;
     const std::size_t end = to_terminator ? SIZE_MAX : static_cast<std::size_t>(srclen);
-    if (used_def != nullptr) {
-        *used_def = 0;
-    }
     if (!page.dbcs && !to_terminator && (dstlen == 0 || dstlen >= srclen) &&
         !(composite_check && has_composing_mark(src, end))) {
-        return units_to_single_bytes(page, src, end, dstlen != 0 ? dst : nullptr,
-                                     static_cast<unsigned char>(fallback), used_def);
+        if (dstlen != 0) {
+            units_to_single_bytes(page, src, end, dst);
+        }
+        return srclen;
     }
 
     const std::uint16_t *table = page.from_unicode.data();
-    bool used = false;
     std::size_t out = 0;
     for (std::size_t i = 0; i < end; ++i) {
         const WCHAR unit = src[i];
         std::uint16_t code = table[unit];
         // A unit other than zero is never the last one when converting up to the terminator.
         if (composite_check && unit != 0 && i + 1 < end && is_composing_mark(src[i + 1])) {
-            if (const WCHAR composed = compose(unit, src[i + 1])) {
-                if (table[composed] != unmapped) {
-                    code = table[composed];
-                    ++i;
-                } else if (flags & WC_DEFAULTCHAR) {
-                    code = unmapped;
-                    ++i;
-                } else if (flags & WC_DISCARDNS) {
-                    ++i;
-                }
+            const WCHAR composed = compose(unit, src[i + 1]);
+            if (composed != 0 && table[composed] != unmapped) {
+                code = table[composed];
+                ++i;
             }
         }
         if (code == unmapped) {
-            code = fallback;
-            used = true;
+            code = default_char;
         }
         if (code <= 0xFF) {
             if (dstlen != 0) {
@@ -683,62 +566,7 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
             break;
         }
     }
-    if (used_def != nullptr) {
-        *used_def = used;
-    }
     return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
-}
-
-// UTF-16 -> UTF-8. A lone surrogate becomes U+FFFD.
-int units_to_utf8(DWORD flags, const WCHAR *src, int srclen, char *dst, int dstlen) noexcept {
-    long long out = 0;
-    bool invalid = false;
-    for (int i = 0; i < srclen; ++i) {
-        char32_t value = src[i];
-        if (value >= 0xD800 && value <= 0xDBFF && i + 1 < srclen && src[i + 1] >= 0xDC00 &&
-            src[i + 1] <= 0xDFFF) {
-            value = 0x10000 + ((value - 0xD800) << 10) + (src[++i] - 0xDC00);
-        } else if (value >= 0xD800 && value <= 0xDFFF) {
-            value = 0xFFFD;
-            invalid = true;
-        }
-        unsigned char bytes[4];
-        int count = 0;
-        if (value < 0x80) {
-            bytes[count++] = static_cast<unsigned char>(value);
-        } else if (value < 0x800) {
-            bytes[count++] = static_cast<unsigned char>(0xC0 | value >> 6);
-            bytes[count++] = static_cast<unsigned char>(0x80 | (value & 0x3F));
-        } else if (value < 0x10000) {
-            bytes[count++] = static_cast<unsigned char>(0xE0 | value >> 12);
-            bytes[count++] = static_cast<unsigned char>(0x80 | (value >> 6 & 0x3F));
-            bytes[count++] = static_cast<unsigned char>(0x80 | (value & 0x3F));
-        } else {
-            bytes[count++] = static_cast<unsigned char>(0xF0 | value >> 18);
-            bytes[count++] = static_cast<unsigned char>(0x80 | (value >> 12 & 0x3F));
-            bytes[count++] = static_cast<unsigned char>(0x80 | (value >> 6 & 0x3F));
-            bytes[count++] = static_cast<unsigned char>(0x80 | (value & 0x3F));
-        }
-        if (dstlen != 0) {
-            if (out + count > dstlen) {
-                return fail(ERROR_INSUFFICIENT_BUFFER);
-            }
-            std::memcpy(dst + out, bytes, static_cast<std::size_t>(count));
-        }
-        out += count;
-    }
-    if (invalid && (flags & WC_ERR_INVALID_CHARS)) {
-        return fail(ERROR_NO_UNICODE_TRANSLATION);
-    }
-    return out > 0x7FFFFFFF ? fail(ERROR_INVALID_PARAMETER) : static_cast<int>(out);
-}
-
-std::size_t wide_length(const WCHAR *text) noexcept {
-    std::size_t length = 0;
-    while (text[length] != 0) {
-        ++length;
-    }
-    return length;
 }
 
 } // namespace
@@ -827,54 +655,32 @@ int MultiByteToWideChar(UINT cp, DWORD flags, LPCCH src, int srclen, LPWSTR dst,
         srclen = static_cast<int>(length) + 1;
     }
     const auto *bytes = reinterpret_cast<const unsigned char *>(src);
-    if (cp == CP_UTF8) {
-        if (flags & ~MB_ERR_INVALID_CHARS) {
-            return fail(ERROR_INVALID_FLAGS);
-        }
-        return utf8_to_units(flags, bytes, srclen, dst, dstlen);
-    }
     const CodePage *page = code_page(cp);
     if (page == nullptr) {
         return fail(ERROR_INVALID_PARAMETER);
     }
-    if (flags & ~(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS)) {
+    if (flags & ~MB_PRECOMPOSED) {
         return fail(ERROR_INVALID_FLAGS);
-    }
-    if ((flags & MB_ERR_INVALID_CHARS) && has_invalid_bytes(*page, bytes, srclen)) {
-        return fail(ERROR_NO_UNICODE_TRANSLATION);
     }
     return bytes_to_units(*page, bytes, srclen, dst, dstlen);
 }
 
+// A caller's default character and the report whether it was used are not offered: such a
+// call fails rather than converting differently from what the caller asked for.
 int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst, int dstlen,
                         LPCCH defchar, LPBOOL used_def) noexcept {
     if (src == nullptr || srclen == 0 || (dst == nullptr && dstlen != 0) || dstlen < 0 ||
-        static_cast<const void *>(src) == static_cast<const void *>(dst)) {
+        static_cast<const void *>(src) == static_cast<const void *>(dst) || defchar != nullptr ||
+        used_def != nullptr) {
         return fail(ERROR_INVALID_PARAMETER);
-    }
-    if (cp == CP_UTF8) {
-        if (defchar != nullptr || used_def != nullptr) {
-            return fail(ERROR_INVALID_PARAMETER);
-        }
-        if (flags & ~WC_ERR_INVALID_CHARS) {
-            return fail(ERROR_INVALID_FLAGS);
-        }
-        if (srclen < 0) {
-            const std::size_t length = wide_length(src);
-            if (length >= 0x7FFFFFFF) {
-                return fail(ERROR_INVALID_PARAMETER);
-            }
-            srclen = static_cast<int>(length) + 1;
-        }
-        return units_to_utf8(flags, src, srclen, dst, dstlen);
     }
     const CodePage *page = code_page(cp);
     if (page == nullptr) {
         return fail(ERROR_INVALID_PARAMETER);
     }
-    if (flags &
-        ~(WC_DISCARDNS | WC_SEPCHARS | WC_DEFAULTCHAR | WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS)) {
+    // No best-fit substitutions are made in any case, so WC_NO_BEST_FIT_CHARS changes nothing.
+    if (flags & ~(WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS)) {
         return fail(ERROR_INVALID_FLAGS);
     }
-    return units_to_bytes(*page, flags, src, srclen, dst, dstlen, defchar, used_def);
+    return units_to_bytes(*page, flags, src, srclen, dst, dstlen);
 }
