@@ -1,6 +1,7 @@
 // Code-page services with the names and contracts of the Windows kernel, so that the
 // converters have one source for every platform. On Windows this is the system header;
-// elsewhere codepage_posix.cpp implements the same calls on tables built from iconv.
+// elsewhere the files beside this one implement the same calls on tables built from iconv
+// (codepage_calls.cpp holds the calls themselves).
 #ifndef VELM_PLATFORM_CODEPAGE_H
 #define VELM_PLATFORM_CODEPAGE_H
 
