@@ -2,6 +2,7 @@
 // their tables.
 #include "code_page_tables.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -210,42 +211,69 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
         page.ascii = page.ascii && page.lead_row[byte] == 0 && page.single[byte] == byte &&
                      page.from_unicode[byte] == byte;
     }
-    page.usable = true;
 }
 
-void load(CodePage &page, const CodePageSource &source) noexcept {
+// Why iconv_open failed, as the calls report it: EINVAL is iconv's answer for a code page it
+// lacks; anything else is a shortage that may pass.
+DWORD open_error(int error) noexcept {
+    if (error == EINVAL) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return error == EMFILE || error == ENFILE ? ERROR_TOO_MANY_OPEN_FILES : ERROR_NOT_ENOUGH_MEMORY;
+}
+
+// Fills `page` from iconv; 0, or the error the calls report when that fails.
+DWORD load(CodePage &page, const CodePageSource &source) noexcept {
+    DWORD error = 0;
     iconv_t to_unicode = iconv_open("UTF-16LE", source.iconv_name);
+    if (!is_open(to_unicode)) {
+        return open_error(errno);
+    }
     iconv_t from_unicode = iconv_open(source.iconv_name, "UTF-16LE");
-    if (is_open(to_unicode) && is_open(from_unicode)) {
+    if (!is_open(from_unicode)) {
+        error = open_error(errno);
+    } else {
         try {
             load_from_iconv(page, source, to_unicode, from_unicode);
         } catch (const std::bad_alloc &) {
-            page = CodePage{}; // left unusable: calls for it fail as for an unknown code page
+            page = CodePage{}; // releases what was built
+            error = ERROR_NOT_ENOUGH_MEMORY;
         }
-    }
-    if (is_open(to_unicode)) {
-        iconv_close(to_unicode);
-    }
-    if (is_open(from_unicode)) {
         iconv_close(from_unicode);
     }
+    iconv_close(to_unicode);
+    return error;
 }
 
 } // namespace
 
-// The tables of a code page, built on first use by whichever thread gets there first.
-const CodePage *code_page(UINT number) noexcept {
-    static std::array<std::once_flag, code_page_count> once;
+// The tables of a code page, built on first use by whichever thread gets there first. A load
+// that fails is not remembered: the next call tries again, as iconv_open may have failed for a
+// passing reason (the process out of file descriptors or memory).
+const CodePage *code_page(UINT number, DWORD &error) noexcept {
     static std::array<CodePage, code_page_count> pages;
+    static std::array<std::atomic<bool>, code_page_count> loaded;
+    static std::mutex loading;
     if (number == CP_ACP) {
         number = GetACP();
     }
     for (std::size_t i = 0; i < code_page_count; ++i) {
-        if (code_page_sources[i].number == number) {
-            std::call_once(once[i], [i] { load(pages[i], code_page_sources[i]); });
-            return pages[i].usable ? &pages[i] : nullptr;
+        if (code_page_sources[i].number != number) {
+            continue;
         }
+        if (!loaded[i].load(std::memory_order_acquire)) {
+            const std::lock_guard<std::mutex> lock(loading);
+            if (!loaded[i].load(std::memory_order_relaxed)) {
+                error = load(pages[i], code_page_sources[i]);
+                if (error != 0) {
+                    return nullptr;
+                }
+                loaded[i].store(true, std::memory_order_release);
+            }
+        }
+        return &pages[i];
     }
+    error = ERROR_INVALID_PARAMETER;
     return nullptr;
 }
 

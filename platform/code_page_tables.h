@@ -14,7 +14,6 @@ namespace platform {
 constexpr std::uint16_t unmapped = 0xFFFF; // no lead byte is 0xFF, so no real code collides
 
 struct CodePage {
-    bool usable = false;
     bool dbcs = false;
     WCHAR uni_default = u'?';
     std::array<WCHAR, 256> single{};           // byte -> unit for bytes that are not lead bytes
@@ -30,9 +29,11 @@ inline std::size_t pair_index(unsigned row, unsigned trail) noexcept {
     return (std::size_t{row} - 1) * 256 + trail;
 }
 
-// The tables of code page `number` (CP_ACP: the process's ANSI code page); null for a code page
-// the layer does not offer or whose tables could not be read.
-const CodePage *code_page(UINT number) noexcept;
+// The tables of code page `number` (CP_ACP: the process's ANSI code page). Null, with `error`
+// set, for a code page the layer does not offer or iconv lacks (ERROR_INVALID_PARAMETER), or
+// whose tables cannot be read for the moment (ERROR_NOT_ENOUGH_MEMORY,
+// ERROR_TOO_MANY_OPEN_FILES).
+const CodePage *code_page(UINT number, DWORD &error) noexcept;
 
 } // namespace platform
 

@@ -1,5 +1,6 @@
 // The public calls: MultiByteToWideChar, WideCharToMultiByte and their companions, with
 // kernel32's argument checks, counts and error codes.
+#include "ascii_copy.h"
 #include "code_page_tables.h"
 #include "codepage.h"
 #include "conversions.h"
@@ -18,6 +19,8 @@ int platform::fail(DWORD error) noexcept {
     return 0;
 }
 
+using platform::ascii_bytes_to_units;
+using platform::ascii_units_to_bytes;
 using platform::bytes_to_units;
 using platform::code_page;
 using platform::CodePage;
@@ -51,12 +54,17 @@ int MultiByteToWideChar(UINT cp, DWORD flags, LPCCH src, int srclen, LPWSTR dst,
         srclen = static_cast<int>(length) + 1;
     }
     const auto *bytes = reinterpret_cast<const unsigned char *>(src);
-    const CodePage *page = code_page(cp);
-    if (page == nullptr) {
-        return fail(ERROR_INVALID_PARAMETER);
+    DWORD error = 0;
+    const CodePage *page = code_page(cp, error);
+    if (page == nullptr && error == ERROR_INVALID_PARAMETER) {
+        return fail(error);
     }
     if (flags & ~MB_PRECOMPOSED) {
         return fail(ERROR_INVALID_FLAGS);
+    }
+    if (page == nullptr) {
+        const int count = ascii_bytes_to_units(bytes, srclen, dst, dstlen);
+        return count >= 0 ? count : fail(error);
     }
     return bytes_to_units(*page, bytes, srclen, dst, dstlen);
 }
@@ -71,13 +79,18 @@ int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst,
         used_def != nullptr) {
         return fail(ERROR_INVALID_PARAMETER);
     }
-    const CodePage *page = code_page(cp);
-    if (page == nullptr) {
-        return fail(ERROR_INVALID_PARAMETER);
+    DWORD error = 0;
+    const CodePage *page = code_page(cp, error);
+    if (page == nullptr && error == ERROR_INVALID_PARAMETER) {
+        return fail(error);
     }
     // No best-fit substitutions are made in any case, so WC_NO_BEST_FIT_CHARS changes nothing.
     if (flags & ~(WC_COMPOSITECHECK | WC_NO_BEST_FIT_CHARS)) {
         return fail(ERROR_INVALID_FLAGS);
+    }
+    if (page == nullptr) {
+        const int count = ascii_units_to_bytes(src, srclen, dst, dstlen);
+        return count >= 0 ? count : fail(error);
     }
     return units_to_bytes(*page, flags, src, srclen, dst, dstlen);
 }
