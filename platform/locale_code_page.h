@@ -5,6 +5,18 @@
 
 #include "codepage.h"
 
+#include <span>
+
+// A locale name language[_TERRITORY][@modifier] and the ANSI code page it gives.
+struct LocaleEntry {
+    const char *locale;
+    UINT code_page;
+};
+
+// The table behind code_page_for_locale, in the order it is searched (the first entry that
+// matches wins); a language it lacks gives 1252.
+std::span<const LocaleEntry> locale_code_pages() noexcept;
+
 // The Windows ANSI code page for a POSIX locale name language[_TERRITORY][.codeset][@modifier]
 // (the codeset plays no part). Null, empty, "C", "POSIX" and unknown languages give 1252.
 UINT code_page_for_locale(const char *locale) noexcept;

@@ -733,7 +733,19 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"th_TH", 874}, LocaleCase{"ja_JP.eucJP", 932}, LocaleCase{"ko_KR.UTF-8", 949},
         LocaleCase{"zh_CN.GB18030", 936}, LocaleCase{"zh_SG", 936}, LocaleCase{"zh", 936},
         LocaleCase{"zh_TW.UTF-8", 950}, LocaleCase{"zh_HK", 950}, LocaleCase{"zh_MO", 950},
-        LocaleCase{"zhx_TW", 1252}, LocaleCase{"RU_ru", 1251}));
+        LocaleCase{"zhx_TW", 1252}, LocaleCase{"RU_ru", 1251}, LocaleCase{"hsb_DE", 1252},
+        LocaleCase{"dsb_DE.UTF-8", 1252}, LocaleCase{"pa_PK", 1256}, LocaleCase{"pa_IN", 1252},
+        LocaleCase{"cmn_TW", 950}, LocaleCase{"nan_TW@latin", 950}, LocaleCase{"hak_TW", 950},
+        LocaleCase{"lzh_TW", 950}, LocaleCase{"yue_HK", 950}, LocaleCase{"yi_US", 1255},
+        LocaleCase{"ps_AF", 1256}, LocaleCase{"kk_KZ", 1251}));
+
+// The table is searched in order: an entry behind an earlier, wider one would never apply.
+TEST(LocaleTable, EveryEntryGivesItsOwnCodePage) {
+    ASSERT_FALSE(locale_code_pages().empty());
+    for (const LocaleEntry &entry : locale_code_pages()) {
+        EXPECT_EQ(code_page_for_locale(entry.locale), entry.code_page) << entry.locale;
+    }
+}
 
 class LocaleEnvironment : public testing::Test {
   protected:
