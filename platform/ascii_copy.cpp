@@ -1,4 +1,4 @@
-// ASCII text copied between bytes and units, a whole text at a time.
+// ASCII text between bytes and units: the fast paths' copies, and conversion without tables.
 #include "ascii_copy.h"
 #include "conversions.h"
 

@@ -341,6 +341,21 @@ TEST(SingleByteTables, EveryCodePageAgreesWithIconvWhereIconvDefinesTheByte) {
     }
 }
 
+// Where a code page's tables cannot be read, ASCII text is converted without them.
+TEST(AllTables, AsciiReadsAlikeInEveryCodePage) {
+    std::string bytes;
+    std::u16string units;
+    for (int c = 1; c < 0x80; ++c) {
+        bytes += static_cast<char>(c);
+        units += static_cast<char16_t>(c);
+    }
+    for (UINT cp : {874u, 1250u, 1251u, 1252u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u, 932u, 936u,
+                    949u, 950u}) {
+        EXPECT_EQ(to_wide(cp, bytes), units) << cp;
+        EXPECT_EQ(to_bytes(cp, units), bytes) << cp;
+    }
+}
+
 TEST(SingleByteTables, EveryByteRoundTrips) {
     for (UINT cp : single_byte_code_pages) {
         std::string all;
