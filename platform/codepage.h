@@ -1,6 +1,7 @@
 // Code-page services with the names and contracts of the Windows kernel, so that the
 // converters have one source for every platform. On Windows this is the system header;
-// elsewhere codepage_posix.cpp implements the same calls on tables built from iconv.
+// elsewhere the files beside this one implement the same calls on tables built from iconv
+// (codepage_calls.cpp holds the calls themselves).
 #ifndef VELM_PLATFORM_CODEPAGE_H
 #define VELM_PLATFORM_CODEPAGE_H
 
@@ -23,18 +24,15 @@ using LPCWCH = const WCHAR *;
 using LPBOOL = BOOL *;
 
 constexpr UINT CP_ACP = 0;
-constexpr UINT CP_UTF8 = 65001;
 
+// Only the flags that the module and our tools pass; any other flag is refused.
 constexpr DWORD MB_PRECOMPOSED = 0x1;
-constexpr DWORD MB_ERR_INVALID_CHARS = 0x8;
 
-constexpr DWORD WC_DISCARDNS = 0x10;
-constexpr DWORD WC_SEPCHARS = 0x20;
-constexpr DWORD WC_DEFAULTCHAR = 0x40;
-constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
 constexpr DWORD WC_COMPOSITECHECK = 0x200;
 constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x400;
 
+constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
+constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_INVALID_FLAGS = 1004;

@@ -5,12 +5,14 @@
 // page the module reads it with. A character the code page lacks becomes '?',
 // as it does in the real service's output. `--code-page` prints the code
 // page's number instead.
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "codepage.h"
+#include "utf8_decode.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -27,14 +29,15 @@ std::string read_all(FILE *file) {
     return text;
 }
 
-// The text in the ANSI code page; false when the platform refuses it.
+// The text in the ANSI code page; false when the platform refuses it. The
+// module's own UTF-8 decoder reads the input, as it reads the host's text.
 bool to_ansi(const std::string &utf8, std::string &ansi) {
-    const int length = static_cast<int>(utf8.size());
-    const int unit_count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    if (unit_count == 0)
+    const std::size_t count = count_utf16_units(utf8.c_str(), utf8.size());
+    if (count >= INT_MAX)
         return false;
-    std::vector<WCHAR> units(static_cast<std::size_t>(unit_count));
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, units.data(), unit_count);
+    std::vector<WCHAR> units(count + 1);
+    decode_utf8(utf8.c_str(), utf8.size(), units.data());
+    const int unit_count = static_cast<int>(count);
     // No best-fit substitutions: 'é' in code page 1251 is '?', not 'e'.
     const int byte_count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(),
                                                unit_count, nullptr, 0, nullptr, nullptr);
@@ -61,6 +64,11 @@ int main(int argc, char **argv) {
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     const std::string utf8 = read_all(stdin);
+    // The service's texts are zero-terminated: a zero byte cannot be part of one.
+    if (utf8.find('\0') != std::string::npos) {
+        std::fputs("velm-ansi-text: the input holds a zero byte\n", stderr);
+        return 1;
+    }
     std::string ansi;
     if (!utf8.empty() && !to_ansi(utf8, ansi)) {
         std::fprintf(stderr, "velm-ansi-text: conversion failed (error %lu)\n",

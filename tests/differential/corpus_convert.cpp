@@ -8,8 +8,8 @@
 // hex ("-" when empty), the result 0 or -1.
 //
 // With --acp it prints only the first line. With --locales (Linux build only) it
-// prints the locale names whose code page the Linux layer decides by a rule of its
-// own: each language of its table, and each territory or script that changes it.
+// prints the locale names whose code page the Linux layer decides by its table:
+// each entry, and a few names that fall to a language's entry or to the default.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -212,12 +212,10 @@ std::string random_piece(Random &random) {
 int main(int argc, char **argv) {
 #ifndef _WIN32
     if (argc > 1 && std::strcmp(argv[1], "--locales") == 0) {
-        for (const LanguageCodePage &entry : language_code_page_table())
-            std::printf("%s\n", entry.language);
-        for (const char *name :
-             {"en_US", "de_DE", "sr@latin", "sr@cyrillic", "bs@cyrillic", "az@cyrillic",
-              "uz@cyrillic", "zh_CN", "zh_SG", "zh_TW", "zh_HK", "zh_MO", "pa_PK", "cmn_TW",
-              "nan_TW", "hak_TW", "lzh_TW", "yue_HK"})
+        for (const LocaleEntry &entry : locale_code_pages())
+            std::printf("%s\n", entry.locale);
+        // Names that no entry matches, or that only the language's own entry does.
+        for (const char *name : {"en_US", "de_DE", "sr@cyrillic", "zh_CN", "zh_SG", "pa_IN"})
             std::printf("%s\n", name);
         return 0;
     }

@@ -1,0 +1,75 @@
+// Code page to UTF-16: MultiByteToWideChar's conversion.
+#include "ascii_copy.h"
+#include "conversions.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+// Byte `index` of a word loaded from memory, whatever the machine's byte order.
+unsigned byte_of(std::uint64_t word, int index) noexcept {
+    const int shift = std::endian::native == std::endian::little ? 8 * index : 56 - 8 * index;
+    return static_cast<unsigned>(word >> shift) & 0xFF;
+}
+
+// One table lookup a byte, the bytes read eight at a time with one load.
+void look_up_bytes(const CodePage &page, const unsigned char *src, int count, WCHAR *dst) noexcept {
+    int i = 0;
+    for (; count - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, src + i, sizeof word);
+        for (int k = 0; k < 8; ++k) {
+            dst[i + k] = page.single[byte_of(word, k)];
+        }
+    }
+    for (; i < count; ++i) {
+        dst[i] = page.single[src[i]];
+    }
+}
+
+} // namespace
+
+// A lead byte followed by a non-zero byte takes that byte as its trail, whether or not the
+// pair is defined; an undefined pair, and a lead byte at the end of the input or before a
+// zero byte, become the code page's default unit (932: U+30FB, others '?'). This is what
+// Wine's kernel32 does; the zero byte is then converted on its own.
+int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, WCHAR *dst,
+                   int dstlen) noexcept {
+    if (!page.dbcs) {
+        if (dstlen == 0) {
+            return srclen;
+        }
+        const int count = srclen < dstlen ? srclen : dstlen;
+        if (!page.ascii || !widen_ascii(src, static_cast<std::size_t>(count), dst)) {
+            look_up_bytes(page, src, count, dst);
+        }
+        return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : count;
+    }
+    int out = 0;
+    for (int i = 0; i < srclen; ++out) {
+        WCHAR unit = 0;
+        if (const unsigned row = page.lead_row[src[i]]) {
+            if (i + 1 < srclen && src[i + 1] != 0) {
+                unit = page.pairs[pair_index(row, src[i + 1])];
+                i += 2;
+            } else {
+                unit = page.uni_default;
+                ++i;
+            }
+        } else {
+            unit = page.single[src[i++]];
+        }
+        if (dstlen != 0) {
+            if (out == dstlen) {
+                return fail(ERROR_INSUFFICIENT_BUFFER);
+            }
+            dst[out] = unit;
+        }
+    }
+    return out;
+}
+
+} // namespace platform

@@ -1,0 +1,22 @@
+// The two conversions, code page to UTF-16 and back, over a code page's tables.
+#ifndef VELM_PLATFORM_CONVERSIONS_H
+#define VELM_PLATFORM_CONVERSIONS_H
+
+#include "code_page_tables.h"
+#include "codepage.h"
+
+namespace platform {
+
+// Sets the calling thread's last error; returns 0, a failed call's result.
+int fail(DWORD error) noexcept;
+
+// The counts and results of MultiByteToWideChar and WideCharToMultiByte, whose arguments the
+// caller has checked. srclen >= 1 for bytes_to_units.
+int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, WCHAR *dst,
+                   int dstlen) noexcept;
+int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srclen, char *dst,
+                   int dstlen) noexcept;
+
+} // namespace platform
+
+#endif

@@ -1,0 +1,102 @@
+// The code-page calls while iconv_open fails: for a passing reason (no file descriptor or no
+// memory left) or because iconv lacks the code page. The program replaces iconv_open with one
+// that fails while a test asks it to and otherwise calls the system's. A code page's tables,
+// once read, stay for the life of the process, so each test takes a code page of its own.
+#include "codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <dlfcn.h>
+#include <iconv.h>
+#include <string_view>
+
+namespace {
+
+int failing_errno = 0; // 0: iconv_open works
+int failed_opens = 0;
+
+void fail_opens_with(int error) {
+    failing_errno = error;
+    failed_opens = 0;
+}
+
+} // namespace
+
+extern "C" iconv_t iconv_open(const char *to, const char *from) {
+    if (failing_errno != 0) {
+        ++failed_opens;
+        errno = failing_errno;
+        return reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
+    }
+    using Open = iconv_t (*)(const char *, const char *);
+    static const auto system_open = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "iconv_open"));
+    return system_open(to, from);
+}
+
+namespace {
+
+struct LoadFailure {
+    const char *rule;
+    int error;
+    UINT cp; // a code page no other case reads
+    DWORD last_error;
+};
+
+void PrintTo(const LoadFailure &failure, std::ostream *out) {
+    *out << failure.rule;
+}
+
+TEST(TableLoad, FailedLoadIsTriedAgain) {
+    WCHAR unit = 0;
+    fail_opens_with(EMFILE);
+    EXPECT_EQ(MultiByteToWideChar(1251, 0, "\xCF", 1, &unit, 1), 0);
+    EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
+    failing_errno = 0;
+    ASSERT_GT(failed_opens, 0) << "iconv_open was not replaced";
+    EXPECT_EQ(MultiByteToWideChar(1251, 0, "\xCF", 1, &unit, 1), 1);
+    EXPECT_EQ(unit, u'\u041F');
+    char byte = 0;
+    EXPECT_EQ(WideCharToMultiByte(1251, 0, u"\u041F", 1, &byte, 1, nullptr, nullptr), 1);
+    EXPECT_EQ(byte, '\xCF');
+}
+
+// ASCII reads alike in every code page the layer offers, so it needs no table. Other text, and
+// every text in a code page iconv lacks, fails with the reason.
+class TablesCannotBeRead : public testing::TestWithParam<LoadFailure> {};
+
+TEST_P(TablesCannotBeRead, OnlyAsciiConverts) {
+    const LoadFailure &failure = GetParam();
+    const bool lacking = failure.error == EINVAL;
+    const UINT cp = failure.cp;
+    fail_opens_with(failure.error);
+    WCHAR wide[4] = {u'#', u'#', u'#', u'#'};
+    char narrow[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(MultiByteToWideChar(cp, MB_PRECOMPOSED, "abc", -1, wide, 4), lacking ? 0 : 4);
+    EXPECT_EQ(WideCharToMultiByte(cp, WC_COMPOSITECHECK, u"abc", -1, narrow, 4, nullptr, nullptr),
+              lacking ? 0 : 4);
+    if (!lacking) {
+        EXPECT_EQ(std::u16string_view(wide, 4), std::u16string_view(u"abc\0", 4));
+        EXPECT_EQ(std::string_view(narrow, 4), std::string_view("abc\0", 4));
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, "abc", 3, nullptr, 0), 3);
+        EXPECT_EQ(WideCharToMultiByte(cp, 0, u"abc", 3, narrow, 2, nullptr, nullptr), 0);
+        EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    }
+    SetLastError(0);
+    EXPECT_EQ(MultiByteToWideChar(cp, 0, "a\xE9", 2, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), failure.last_error);
+    SetLastError(0);
+    EXPECT_EQ(WideCharToMultiByte(cp, 0, u"a\u00E9", 2, narrow, 4, nullptr, nullptr), 0);
+    EXPECT_EQ(GetLastError(), failure.last_error);
+    failing_errno = 0;
+    EXPECT_GT(failed_opens, 0) << "iconv_open was not replaced";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, TablesCannotBeRead,
+    testing::Values(LoadFailure{"NoMemory", ENOMEM, 1250, ERROR_NOT_ENOUGH_MEMORY},
+                    LoadFailure{"NoFileDescriptor", ENFILE, 1257, ERROR_TOO_MANY_OPEN_FILES},
+                    LoadFailure{"IconvLacksTheCodePage", EINVAL, 1253, ERROR_INVALID_PARAMETER}),
+    [](const testing::TestParamInfo<LoadFailure> &info) { return std::string(info.param.rule); });
+
+} // namespace
