@@ -1,8 +1,11 @@
 # Checks a Windows module file through objdump's view of its headers.
 #   -DOBJDUMP=<objdump> -DMODULE=<file> -DCHECK=<exports|imports|size>
 #   exports, imports: -DEXPECTED=<names>, compared as sets
-#   size: -DSTRIP=<strip> -DWORK=<scratch folder> -DBUDGET=<bytes, 0 for none>
+#   size: -DSTRIP=<strip> -DWORK=<scratch folder> -DBUDGET=<bytes>
 if(CHECK STREQUAL "size")
+  if(NOT BUDGET GREATER 0)
+    message(FATAL_ERROR "no size budget given")
+  endif()
   file(MAKE_DIRECTORY ${WORK})
   get_filename_component(name ${MODULE} NAME)
   set(stripped ${WORK}/${name})
@@ -13,7 +16,7 @@ if(CHECK STREQUAL "size")
   file(SIZE ${stripped} size)
   math(EXPR kib "(${size} + 1023) / 1024")
   message(STATUS "${name} stripped: ${size} bytes (${kib} KiB)")
-  if(BUDGET GREATER 0 AND size GREATER BUDGET)
+  if(size GREATER BUDGET)
     message(FATAL_ERROR "${name} stripped is ${size} bytes, above the budget of ${BUDGET}")
   endif()
   return()
