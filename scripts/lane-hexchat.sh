@@ -18,6 +18,6 @@ scripts/install-deps.sh hexchat xvfb ngircd || skip "hexchat, xvfb or ngircd can
 cmake --preset debug >/dev/null
 cmake --build --preset debug -j2 --target velm_hexchat velm_hexchat_driver vc >/dev/null
 status=0
-timeout 90 python3 tests/real_client/hexchat_session.py build/debug/bin || status=$?
+timeout 60 python3 tests/real_client/hexchat_session.py build/debug/bin || status=$?
 [ "$status" -eq 77 ] && skip "HexChat or its X server does not start here"
 exit "$status"

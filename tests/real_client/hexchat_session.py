@@ -331,9 +331,12 @@ def main():
         print(f"SKIPPED: velm_hexchat in the real HexChat: {reason}")
         return SKIPPED
     except Failure as fault:
-        print(f"FAILED: {fault}\n(HexChat's folders and output are kept in {work})")
+        print(f"FAILED: {fault}")
+        for kept in sorted(work.glob("*/hexchat.out")) + sorted(work.glob("*/config/logs/*/*")):
+            print(f"--- {kept.relative_to(work)}\n{kept.read_text(errors='replace')}")
         return 1
-    shutil.rmtree(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
     print(f"passed: velm_hexchat in the real HexChat, {time.monotonic() - started:.1f} s")
     return 0
 
