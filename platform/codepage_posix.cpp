@@ -34,21 +34,16 @@ int fail(DWORD error) noexcept {
 // ---------------------------------------------------------------------------------------------
 // Locale name to ANSI code page, the way Wine derives it from the environment.
 
-struct LanguageCodePage {
-    const char *language;
-    UINT code_page;
-};
-
 // Languages whose Windows locale has an ANSI code page other than 1252.
 constexpr LanguageCodePage language_code_pages[] = {
-    {"bs", 1250}, {"cs", 1250}, {"dsb", 1250}, {"hr", 1250},  {"hsb", 1250}, {"hu", 1250},
-    {"pl", 1250}, {"ro", 1250}, {"sh", 1250},  {"sk", 1250},  {"sl", 1250},  {"sq", 1250},
-    {"tk", 1250}, {"ba", 1251}, {"be", 1251},  {"bg", 1251},  {"kk", 1251},  {"ky", 1251},
-    {"mk", 1251}, {"mn", 1251}, {"ru", 1251},  {"sah", 1251}, {"sr", 1251},  {"tg", 1251},
-    {"tt", 1251}, {"uk", 1251}, {"el", 1253},  {"az", 1254},  {"tr", 1254},  {"uz", 1254},
-    {"he", 1255}, {"iw", 1255}, {"yi", 1255},  {"ar", 1256},  {"ckb", 1256}, {"fa", 1256},
-    {"ps", 1256}, {"sd", 1256}, {"ug", 1256},  {"ur", 1256},  {"et", 1257},  {"lt", 1257},
-    {"lv", 1257}, {"vi", 1258}, {"th", 874},   {"ja", 932},   {"ko", 949},   {"zh", 936},
+    {"bs", 1250}, {"cs", 1250},  {"hr", 1250},  {"hu", 1250}, {"pl", 1250}, {"ro", 1250},
+    {"sh", 1250}, {"sk", 1250},  {"sl", 1250},  {"sq", 1250}, {"tk", 1250}, {"ba", 1251},
+    {"be", 1251}, {"bg", 1251},  {"kk", 1251},  {"ky", 1251}, {"mk", 1251}, {"mn", 1251},
+    {"ru", 1251}, {"sah", 1251}, {"sr", 1251},  {"tg", 1251}, {"tt", 1251}, {"uk", 1251},
+    {"el", 1253}, {"az", 1254},  {"tr", 1254},  {"uz", 1254}, {"he", 1255}, {"iw", 1255},
+    {"yi", 1255}, {"ar", 1256},  {"ckb", 1256}, {"fa", 1256}, {"ps", 1256}, {"sd", 1256},
+    {"ug", 1256}, {"ur", 1256},  {"et", 1257},  {"lt", 1257}, {"lv", 1257}, {"vi", 1258},
+    {"th", 874},  {"ja", 932},   {"ko", 949},   {"zh", 936},
 };
 
 bool same_text(const char *begin, const char *end, const char *word) noexcept {
@@ -782,6 +777,10 @@ UINT code_page_for_locale(const char *locale) noexcept {
         }
     }
     return 1252;
+}
+
+std::span<const LanguageCodePage> language_code_page_table() noexcept {
+    return language_code_pages;
 }
 
 const char *locale_from_environment() noexcept {

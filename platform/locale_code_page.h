@@ -3,7 +3,18 @@
 #ifndef VELM_PLATFORM_LOCALE_CODE_PAGE_H
 #define VELM_PLATFORM_LOCALE_CODE_PAGE_H
 
+#include <span>
+
 #include "codepage.h"
+
+struct LanguageCodePage {
+    const char *language;
+    UINT code_page;
+};
+
+// Every language whose Windows locale has an ANSI code page other than 1252, so that a test
+// can compare each entry with what Windows gives.
+std::span<const LanguageCodePage> language_code_page_table() noexcept;
 
 // The Windows ANSI code page for a POSIX locale name language[_TERRITORY][.codeset][@modifier]
 // (the codeset plays no part). Null, empty, "C", "POSIX" and unknown languages give 1252.

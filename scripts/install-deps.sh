@@ -41,7 +41,7 @@ for attempt in 1 2 3; do
     updated=1
     break
   fi
-  sleep $((attempt * 5))
+  [ "$attempt" -eq 3 ] || sleep 5
 done
 if [ "$updated" -eq 0 ]; then
   say "some package indexes did not download, going on with those that did:" \
@@ -78,7 +78,7 @@ for round in 1 2 3 4 5 6; do
   done
   [ "$new" -eq 1 ] || break
 done
-[ ${#pins[@]} -eq 0 ] || say "retrying with the release's own versions: ${pins[*]}"
+say "retrying with the $release suite's versions preferred${pins[*]:+, and these pinned: ${pins[*]}}"
 install "${pinned[@]}" "${missing[@]}" "${pins[@]}" && exit 0
 
 # Still not installable: say which package and why, one line each.

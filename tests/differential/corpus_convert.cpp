@@ -6,14 +6,22 @@
 // Lines: "acp <code page>", then "<direction> <input> <result> <output>", the
 // direction L for local_to_utf8 and U for utf8_to_local, input and output in
 // hex ("-" when empty), the result 0 or -1.
+//
+// With --acp it prints only the first line. With --locales (Linux build only) it
+// prints the locale names whose code page the Linux layer decides by a rule of its
+// own: each language of its table, and each territory or script that changes it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "codepage.h"
 #include "encoding.h"
+#ifndef _WIN32
+#include "locale_code_page.h"
+#endif
 
 namespace {
 
@@ -201,9 +209,23 @@ std::string random_piece(Random &random) {
 
 } // namespace
 
-int main() {
+int main(int argc, char **argv) {
+#ifndef _WIN32
+    if (argc > 1 && std::strcmp(argv[1], "--locales") == 0) {
+        for (const LanguageCodePage &entry : language_code_page_table())
+            std::printf("%s\n", entry.language);
+        for (const char *name :
+             {"en_US", "de_DE", "sr@latin", "sr@cyrillic", "bs@cyrillic", "az@cyrillic",
+              "uz@cyrillic", "zh_CN", "zh_SG", "zh_TW", "zh_HK", "zh_MO", "pa_PK", "cmn_TW",
+              "nan_TW", "hak_TW", "lzh_TW", "yue_HK"})
+            std::printf("%s\n", name);
+        return 0;
+    }
+#endif
     const UINT code_page = GetACP();
     std::printf("acp %u\n", code_page);
+    if (argc > 1 && std::strcmp(argv[1], "--acp") == 0)
+        return 0;
 
     // Every single byte; for double-byte code pages also every lead byte
     // with every trail byte.
