@@ -95,10 +95,10 @@ set(VELM_WINDOWS_IMPORTS KERNEL32.dll msvcrt.dll vc.dll)
 set(VELM_MODULE_SIZE_BUDGET 24576 CACHE STRING
   "Largest stripped size of a release module, in bytes")
 
-# The module as Windows loads it: exactly the entry points of the .def file,
+# The module as Windows loads it: exactly the entry points of its .def file,
 # linked against vc.dll, with no runtime DLL of the compiler's own.
 function(velm_windows_module target)
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugin/velm_xchat.def)
+  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/plugin/${target}.def)
   target_link_libraries(${target} PRIVATE vc_import)
   if(MSVC)
     set_property(TARGET ${target} PROPERTY MSVC_RUNTIME_LIBRARY
@@ -120,16 +120,18 @@ function(velm_windows_module target)
   endif()
   set(check ${PROJECT_SOURCE_DIR}/tests/check_pe_module.cmake)
   set(args -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:${target}>)
-  add_test(NAME module_exports_exactly_the_entry_points
+  # velm_xchat exports xchat_plugin_init..., velm_hexchat hexchat_plugin_init...
+  string(REGEX REPLACE "^velm_" "" host ${target})
+  add_test(NAME module_exports_exactly_the_entry_points_${target}
     COMMAND ${CMAKE_COMMAND} ${args} -DCHECK=exports
-            "-DEXPECTED=xchat_plugin_deinit;xchat_plugin_get_info;xchat_plugin_init"
+            "-DEXPECTED=${host}_plugin_deinit;${host}_plugin_get_info;${host}_plugin_init"
             -P ${check})
-  add_test(NAME module_imports_only_the_system_and_vc
+  add_test(NAME module_imports_only_the_system_and_vc_${target}
     COMMAND ${CMAKE_COMMAND} ${args} -DCHECK=imports "-DEXPECTED=${VELM_WINDOWS_IMPORTS}"
             -P ${check})
   # The size users get is that of a release build; a debug build has no budget.
   if(CMAKE_BUILD_TYPE MATCHES "^(Release|MinSizeRel)$")
-    add_test(NAME module_stripped_size
+    add_test(NAME module_stripped_size_${target}
       COMMAND ${CMAKE_COMMAND} ${args} -DCHECK=size -DSTRIP=${CMAKE_STRIP}
               -DBUDGET=${VELM_MODULE_SIZE_BUDGET}
               -DWORK=${CMAKE_CURRENT_BINARY_DIR}/module-size -P ${check})

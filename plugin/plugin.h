@@ -21,6 +21,14 @@ int vc_command(char *word[], char *word_eol[], void *user_data) noexcept;
 #define VELM_EXPORT __attribute__((visibility("default")))
 #endif
 
+// HexChat looks its modules up by the same entry points under its own prefix;
+// the velm_hexchat build renames them here and nowhere else.
+#ifdef VELM_HEXCHAT_ENTRY_POINTS
+#define xchat_plugin_init hexchat_plugin_init
+#define xchat_plugin_get_info hexchat_plugin_get_info
+#define xchat_plugin_deinit hexchat_plugin_deinit
+#endif
+
 extern "C" {
 VELM_EXPORT int xchat_plugin_init(xchat_plugin *handle, char **plugin_name, char **plugin_desc,
                                   char **plugin_version, char *arg) noexcept;

@@ -14,15 +14,17 @@ grep -q 'is listening to Beyoncé - Déjà Vu' build/demo.log
 grep -q 'is listening to Лёша Морозов - Зимняя ночь' build/demo.log
 echo "demo: ran both sessions"
 
-echo "== install into the per-user plug-in folder"
+echo "== install into the per-user plug-in folders"
 home=$PWD/build/install-home
 rm -rf "$home" build/user-install
 cmake --preset release -B build/user-install -DVELM_INSTALL_USER_PLUGIN=ON \
-  -DVELM_USER_PLUGIN_DIR="$home/.xchat2" >/dev/null
-cmake --build build/user-install -j2 --target velm_xchat >/dev/null
+  -DVELM_USER_PLUGIN_DIR="$home/.xchat2" \
+  -DVELM_HEXCHAT_USER_PLUGIN_DIR="$home/.config/hexchat/addons" >/dev/null
+cmake --build build/user-install -j2 --target velm_xchat velm_hexchat >/dev/null
 cmake --install build/user-install >/dev/null
 test -f "$home/.xchat2/velm_xchat.so"
-echo "install: $home/.xchat2/velm_xchat.so"
+test -f "$home/.config/hexchat/addons/velm_hexchat.so"
+echo "install: $home/.xchat2/velm_xchat.so, $home/.config/hexchat/addons/velm_hexchat.so"
 
 echo "== benchmarks (Release, run once untimed)"
 cmake --preset bench >/dev/null
@@ -52,6 +54,7 @@ for arch in i686 x86_64; do
   zip_files=(build/packages/velm_xchat-*-windows-"$arch".zip)
   listing="$(unzip -l "${zip_files[0]}")"
   grep -q '/velm_xchat.dll$' <<<"$listing"
+  grep -q '/velm_hexchat.dll$' <<<"$listing"
   grep -q '/velm_xchat.txt$' <<<"$listing"
 done
 ls build/packages

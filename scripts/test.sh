@@ -7,6 +7,7 @@ scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexc
 cmake --preset debug
 cmake --build --preset debug -j"$(nproc)"
 ctest --preset debug -j"$(nproc)"
+scripts/lane-hexchat.sh
 scripts/lane-conventional.sh
 scripts/lane-windows.sh
 scripts/lane-ship.sh

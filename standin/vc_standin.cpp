@@ -7,6 +7,8 @@
 //   playlist      one song a line: artist, a tab, title
 //   state         "<status> <index>", status playing, paused or stopped
 //   commands.log  every command received, one a line: "eval <text>" or "exec <text>"
+//   lifecycle.log "init <mode>" and "uninit", one a line, as the library is
+//                 started and shut down
 // The player commands play, pause, stop, next and prev change the state;
 // quit stops the service; every other command is logged and accepted.
 #include <cstdio>
@@ -164,11 +166,13 @@ void run_player_command(const char *command) {
 
 extern "C" {
 
-STANDIN_EXPORT int VC_CALL vc_init(int /*mode*/) {
+STANDIN_EXPORT int VC_CALL vc_init(int mode) {
+    write_file("lifecycle.log", "init " + std::to_string(mode) + "\n", "ab");
     return 0;
 }
 
 STANDIN_EXPORT int VC_CALL vc_uninit(void) {
+    write_file("lifecycle.log", "uninit\n", "ab");
     return 0;
 }
 

@@ -1,5 +1,6 @@
-# Fails unless the module file exports exactly the plug-in entry points.
-# -DMODULE=<file> -DNM=<nm program>
+# Fails unless the module file exports exactly the host's plug-in entry points
+# and needs no shared library but libvc.so and the C and C++ runtime.
+# -DMODULE=<file> -DHOST=<xchat|hexchat> -DNM=<nm program> -DREADELF=<readelf program>
 execute_process(COMMAND ${NM} -D --defined-only ${MODULE}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -12,8 +13,30 @@ foreach(line IN LISTS lines)
   list(APPEND names "${name}")
 endforeach()
 list(SORT names)
-set(expected xchat_plugin_deinit xchat_plugin_get_info xchat_plugin_init)
+set(expected ${HOST}_plugin_deinit ${HOST}_plugin_get_info ${HOST}_plugin_init)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "exports of ${MODULE}:\n  ${names}\nexpected exactly:\n  ${expected}")
 endif()
 message(STATUS "exports: ${names}")
+
+execute_process(COMMAND ${READELF} -d ${MODULE} OUTPUT_VARIABLE dynamic RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${READELF} failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "\\(NEEDED\\)[^[]*\\[[^]]+\\]" entries "${dynamic}")
+set(needed)
+foreach(entry IN LISTS entries)
+  string(REGEX REPLACE ".*\\[(.+)\\]" "\\1" library "${entry}")
+  list(APPEND needed ${library})
+  # The C runtime includes its loader; the sanitizer lanes add their runtimes
+  # to every file they build.
+  if(NOT library MATCHES
+     "^(libvc\\.so|lib(c|m|stdc\\+\\+|gcc_s|asan|ubsan)\\.so\\.[0-9]+|ld-linux[-a-z0-9_]*\\.so\\.[0-9]+)$")
+    message(FATAL_ERROR "${MODULE} needs ${library}; it may need only libvc.so and the runtime")
+  endif()
+endforeach()
+list(FIND needed libvc.so vc_index)
+if(vc_index EQUAL -1)
+  message(FATAL_ERROR "${MODULE} does not need libvc.so:\n  ${needed}")
+endif()
+message(STATUS "needs: ${needed}")

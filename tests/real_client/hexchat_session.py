@@ -1,0 +1,345 @@
+#!/usr/bin/env python3
+"""velm_hexchat inside the real HexChat.
+
+HexChat runs under Xvfb, loads velm_hexchat.so itself from the addons folder
+of a configuration folder made here, and connects to an ngircd of its own on
+127.0.0.1. An observer client of ours sits in the channel and sees what HexChat
+puts on the wire; it steers HexChat through the test's driver plug-in
+(driver_plugin.cpp): "drive N COMMAND" runs COMMAND in the channel window and
+is answered by the notice "done N", so the lines between are what COMMAND
+sent. The stand-in service keeps its files in VELM_STANDIN_DIR.
+
+    hexchat_session.py BIN_DIR    (the build's bin folder)
+
+Exit status 0 passed, 1 failed, 77 skipped (the client or its X server could
+not be started here).
+"""
+import os
+import pathlib
+import select
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIPPED = 77
+CHANNEL = "#velm"
+NICK = "velmhc"
+DEADLINE = time.monotonic() + 50  # every wait below ends by then at the latest
+
+LOADED = "VELM plug-in loaded successfully!"
+NP_FAILED = ("VELM is not running, is misconfigured or Preset #3 is empty, "
+             "please check readme.txt!")
+VC_FAILED = "VELM is not running or is misconfigured"
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(Exception):
+    pass
+
+
+def bounded(seconds):
+    return min(seconds, DEADLINE - time.monotonic())
+
+
+def check(condition, what, got=None):
+    if not condition:
+        raise Failure(what if got is None else f"{what}; got {got!r}")
+    print(f"ok: {what}")
+
+
+class Observer:
+    """An IRC client of our own in the channel: raw lines in, raw lines out."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=5)
+        self.pending = b""
+        self.send("NICK observer", "USER observer 0 * :observer")
+        self.wait_for(lambda line: line.split(b" ")[1:2] == [b"001"], 10, "welcome")
+        self.send(f"JOIN {CHANNEL}")
+        self.wait_for(lambda line: b" 366 " in line, 10, "join")
+
+    def send(self, *lines):
+        self.sock.sendall(b"".join(line.encode() + b"\r\n" for line in lines))
+
+    def read_line(self, timeout):
+        while b"\r\n" not in self.pending:
+            ready, _, _ = select.select([self.sock], [], [], max(timeout, 0))
+            if not ready:
+                return None
+            data = self.sock.recv(65536)
+            if not data:
+                raise Failure("the server closed the observer's connection")
+            self.pending += data
+        line, self.pending = self.pending.split(b"\r\n", 1)
+        if line.startswith(b"PING "):
+            self.send("PONG " + line[5:].decode())
+        return line
+
+    def wait_for(self, wanted, seconds, what):
+        """Lines up to and including the first one `wanted` accepts."""
+        end = time.monotonic() + bounded(seconds)
+        seen = []
+        while (line := self.read_line(end - time.monotonic())) is not None:
+            seen.append(line)
+            if wanted(line):
+                return seen
+        raise Failure(f"no {what} within {seconds} s; last lines: {seen[-5:]!r}")
+
+    def drive(self, number, command):
+        """HexChat's lines on the wire while it ran `command` (the answer left out)."""
+        self.send(f"PRIVMSG {NICK} :drive {number} {command}")
+        done = f":{NICK}!".encode(), f"NOTICE observer :done {number}".encode()
+        lines = self.wait_for(lambda line: line.startswith(done[0]) and line.endswith(done[1]),
+                              5, f"answer to {command!r}")
+        return [line.split(b" ", 1)[1] for line in lines[:-1]
+                if line.startswith(f":{NICK}!".encode())]
+
+
+def action(text):
+    return f"PRIVMSG {CHANNEL} :\x01ACTION {text}\x01".encode()
+
+
+def unknown_command_reports(lines):
+    return [line for line in lines if line.startswith(b"NOTICE observer :421 ")]
+
+
+class Session:
+    """One HexChat process with the module, in a locale of its own."""
+
+    def __init__(self, work, bin_dir, display, port, name, locale, preset3):
+        self.root = work / name
+        self.config = self.root / "config"
+        self.service = self.root / "service"
+        (self.config / "addons").mkdir(parents=True)
+        self.service.mkdir()
+        for module in ("velm_hexchat.so", "velm_hexchat_driver.so"):
+            shutil.copy(bin_dir / module, self.config / "addons")
+        (self.config / "hexchat.conf").write_text(
+            f"irc_nick1 = {NICK}\nirc_nick2 = {NICK}_\nirc_nick3 = {NICK}__\n"
+            f"irc_user_name = {NICK}\nirc_real_name = velm test\n"
+            "gui_slist_skip = 1\nirc_logging = 1\nnet_throttle = 0\ngui_join_dialog = 0\n")
+        (self.service / "running").touch()
+        (self.service / "preset3").write_bytes(preset3)
+        give_to_client(self.root)
+        env = {
+            "PATH": "/usr/bin:/bin", "HOME": str(self.root), "DISPLAY": display,
+            # HexChat's own text in UTF-8 (LOCPATH holds C.UTF-8 under this
+            # name); the module takes its code page from the name.
+            "LC_ALL": locale, "LANG": locale, "LOCPATH": str(work / "locales"),
+            "LD_LIBRARY_PATH": str(work / "lib"), "VELM_STANDIN_DIR": str(self.service),
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent",
+        }
+        self.output = open(self.root / "hexchat.out", "wb")
+        self.process = subprocess.Popen(
+            as_client() + ["hexchat", "-d", str(self.config), f"irc://127.0.0.1:{port}"],
+            env=env, stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.output.close()
+
+    def log_text(self, pattern):
+        return "".join(path.read_text(errors="replace")
+                       for path in (self.config / "logs").glob(pattern))
+
+    def service_file(self, name):
+        path = self.service / name
+        return path.read_bytes() if path.exists() else b""
+
+
+def as_client():
+    """HexChat run as root stops at a dialog: run it as nobody instead."""
+    if os.geteuid() != 0:
+        return []
+    return ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+
+
+def give_to_client(path):
+    if os.geteuid() == 0:
+        shutil.chown(path, "nobody", "nogroup")
+        for child in path.rglob("*"):
+            shutil.chown(child, "nobody", "nogroup")
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def start_x_server(started):
+    read_end, write_end = os.pipe()
+    started.append(subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+        pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    os.close(write_end)
+    # The number comes when the server is ready, ended by a newline that
+    # Xvfb may write separately: closing the pipe before it kills the server.
+    number = b""
+    end = time.monotonic() + bounded(10)
+    while not number.endswith(b"\n"):
+        ready, _, _ = select.select([read_end], [], [], max(end - time.monotonic(), 0))
+        data = os.read(read_end, 16) if ready else b""
+        if not data:
+            break
+        number += data
+    os.close(read_end)
+    if not number.endswith(b"\n"):
+        raise Skip("Xvfb did not start")
+    return ":" + number.decode().strip()
+
+
+def start_irc_server(work, started):
+    port = free_port()
+    config = work / "ngircd.conf"
+    config.write_text(
+        "[Global]\nName = irc.velm.test\nInfo = velm test\nListen = 127.0.0.1\n"
+        f"Ports = {port}\nMotdPhrase = velm test\n"
+        "[Options]\nDNS = no\nIdent = no\nPAM = no\n")
+    started.append(subprocess.Popen(["ngircd", "--nodaemon", "--config", str(config)],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    end = time.monotonic() + bounded(10)
+    while time.monotonic() < end:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return port
+        except OSError:
+            time.sleep(0.1)
+    raise Failure("ngircd is not listening after 10 s")
+
+
+def western_session(session, observer):
+    """Code page 1252: the whole life of the module in HexChat."""
+    lines = observer.drive(1, "np")
+    check(lines == [action("is playing Café € Song")],
+          "/np sends the preset from code page 1252 as one UTF-8 action", lines)
+    check(observer.drive(2, "vc next") == [], "/vc next sends nothing to the server")
+    check(observer.drive(3, "vc play Café") == [], "/vc play Café sends nothing to the server")
+    log = session.service_file("commands.log")
+    check(log == b"eval formatpreset 3\nexec next\nexec play Caf\xe9\n",
+          "the service received both commands in code page 1252", log)
+
+    (session.service / "preset3").write_bytes(b"me is playing A\r\nQUIT :gone\nB")
+    lines = observer.drive(4, "np")
+    check(lines == [action("is playing A  QUIT :gone B")],
+          "a title with CR and LF puts one line on the wire, no QUIT", lines)
+
+    (session.service / "running").unlink()
+    check(observer.drive(5, "np") == [], "/np with the service down sends nothing")
+    check(observer.drive(6, "vc next") == [], "/vc next with the service down sends nothing")
+    # A 421 answers a line sent before the next drive, so this one collects them all.
+    lines = observer.drive(7, "echo synchronised")
+    check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+
+    check(observer.drive(8, "unload velm_hexchat.so") == [], "/unload sends nothing")
+    lifecycle = session.service_file("lifecycle.log")
+    check(lifecycle == b"init 1\nuninit\n", "loading ran vc_init, unloading vc_uninit",
+          lifecycle)
+    # Without the module /np goes to the server, which answers 421: the
+    # check above could have seen one.
+    lines = observer.drive(9, "np") + observer.drive(10, "echo synchronised")
+    check(unknown_command_reports(lines) != [], "after /unload, /np reaches the server as 421")
+    check(session.process.poll() is None, "HexChat keeps running after /unload")
+
+
+def cyrillic_session(session, observer):
+    """Code page 1251: a Cyrillic title both ways."""
+    lines = observer.drive(1, "np")
+    check(lines == [action("is playing Зимняя ночь")],
+          "/np sends the preset from code page 1251 as one UTF-8 action", lines)
+    check(observer.drive(2, "vc play Зимняя") == [], "/vc play Зимняя sends nothing")
+    log = session.service_file("commands.log")
+    check(log == "eval formatpreset 3\nexec play Зимняя\n".encode("cp1251"),
+          "the service received the command in code page 1251", log)
+    lines = observer.drive(3, "echo synchronised")
+    check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+
+
+def check_window_text(session, failures_shown):
+    everything = session.log_text("*/*.log")
+    check(everything.count(LOADED) == 1, "the loaded message appears once",
+          everything.count(LOADED))
+    channel = session.log_text(f"*/{CHANNEL}.log")
+    for message in failures_shown:
+        check(channel.count(message) == 1, f"the channel window shows {message!r} once")
+
+
+def run(work, bin_dir):
+    for program in ("hexchat", "Xvfb", "ngircd") + (("setpriv",) if os.geteuid() == 0 else ()):
+        if shutil.which(program) is None:
+            raise Skip(f"{program} is not installed")
+    if subprocess.run(["hexchat", "--version"], capture_output=True, timeout=10).returncode:
+        raise Skip("hexchat --version fails")
+    (work / "lib").mkdir()
+    shutil.copy(bin_dir / "libvc.so", work / "lib")
+    (work / "locales").mkdir()
+    for name in ("en_US.UTF-8", "ru_RU.UTF-8"):
+        (work / "locales" / name).symlink_to("/usr/lib/locale/C.utf8")
+    work.chmod(0o755)
+
+    started = []
+    sessions = []
+    try:
+        display = start_x_server(started)
+        port = start_irc_server(work, started)
+        observer = Observer(port)
+        joined = f":{NICK}!".encode(), f"JOIN :{CHANNEL}".encode()
+        for name, locale, preset3, steps, failures_shown in (
+                ("western", "en_US.UTF-8", "me is playing Café € Song".encode("cp1252"),
+                 western_session, (NP_FAILED, VC_FAILED)),
+                ("cyrillic", "ru_RU.UTF-8", "me is playing Зимняя ночь".encode("cp1251"),
+                 cyrillic_session, ())):
+            print(f"-- HexChat with LC_ALL={locale}")
+            session = Session(work, bin_dir, display, port, name, locale, preset3)
+            sessions.append(session)
+            observer.wait_for(lambda line: line.startswith(joined[0]) and line.endswith(joined[1]),
+                              20, "HexChat in the channel")
+            steps(session, observer)
+            session.stop()
+            check_window_text(session, failures_shown)
+    finally:
+        for session in sessions:
+            session.stop()
+        for process in started:
+            process.terminate()
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+
+def main():
+    bin_dir = pathlib.Path(sys.argv[1]).resolve()
+    work = pathlib.Path(tempfile.mkdtemp(prefix="velm-hexchat-"))
+    started = time.monotonic()
+    try:
+        run(work, bin_dir)
+    except Skip as reason:
+        print(f"SKIPPED: velm_hexchat in the real HexChat: {reason}")
+        return SKIPPED
+    except Failure as fault:
+        print(f"FAILED: {fault}")
+        for kept in sorted(work.glob("*/hexchat.out")) + sorted(work.glob("*/config/logs/*/*")):
+            print(f"--- {kept.relative_to(work)}\n{kept.read_text(errors='replace')}")
+        return 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print(f"passed: velm_hexchat in the real HexChat, {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
