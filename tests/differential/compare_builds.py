@@ -20,6 +20,8 @@ import subprocess
 import sys
 import unicodedata
 
+from known_list import read_known
+
 
 def run(command, locale):
     env = dict(os.environ)
@@ -93,24 +95,6 @@ def convert_by_characters(text, table):
         output += table.get(character, b"?")
         at += 1
     return output
-
-
-def read_known(path, code_page):
-    known = {}
-    reason = None
-    with open(path, encoding="utf-8") as file:
-        for number, line in enumerate(file, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            if line.startswith("reason:"):
-                reason = line[len("reason:"):].strip()
-                continue
-            if reason is None:
-                sys.exit(f"{path}:{number}: an entry before any reason")
-            if line.split(" ", 1)[0] == str(code_page):
-                known[line] = reason
-    return known
 
 
 def entry(code_page, key, linux, windows):
@@ -190,7 +174,8 @@ def main():
                 continue
         differences.append(entry(code_page, key, ours, theirs))
 
-    known = read_known(args.known, code_page)
+    known = {line: reason for line, reason in read_known(args.known).items()
+             if line.split(" ", 1)[0] == str(code_page)}
     new = [line for line in differences if line not in known]
     stale = sorted(set(known) - set(differences))
     reasons = {}

@@ -16,6 +16,8 @@ import os
 import subprocess
 import sys
 
+from known_list import read_known
+
 
 def acp(command, locale):
     env = dict(os.environ)
@@ -29,23 +31,6 @@ def acp(command, locale):
         sys.exit(f"{' '.join(command)} under {locale} exited with {done.returncode}, "
                  f"printing {done.stdout!r}")
     return int(words[1])
-
-
-def read_known(path):
-    known = {}
-    reason = None
-    with open(path, encoding="utf-8") as file:
-        for number, line in enumerate(file, 1):
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            if line.startswith("reason:"):
-                reason = line[len("reason:"):].strip()
-            elif reason is None:
-                sys.exit(f"{path}:{number}: an entry before any reason")
-            else:
-                known[line] = reason
-    return known
 
 
 def main():

@@ -1,0 +1,21 @@
+"""Reads a list of known differences: "reason: TEXT" lines, each followed by the
+entries it explains; blank lines and lines starting with # are skipped."""
+import sys
+
+
+def read_known(path):
+    """Each entry of the file, mapped to its reason."""
+    known = {}
+    reason = None
+    with open(path, encoding="utf-8") as file:
+        for number, line in enumerate(file, 1):
+            line = line.strip()
+            if not line or line.startswith("#"):
+                continue
+            if line.startswith("reason:"):
+                reason = line[len("reason:"):].strip()
+            elif reason is None:
+                sys.exit(f"{path}:{number}: an entry before any reason")
+            else:
+                known[line] = reason
+    return known
