@@ -1,6 +1,7 @@
 // /np against the in-process doubles of the host and the client library.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "expected_messages.h"
@@ -37,11 +38,16 @@ TEST_F(NpCommand, ExecutesThePresetAsOneCommandLine) {
                              "command me is listening to Caf\xC3\xA9 \xE2\x82\xAC"}));
 }
 
+// Any result but 0 is a failure, negative ones included.
 TEST_F(NpCommand, ServiceDownPrintsTheMessageOnceAndExecutesNothing) {
-    fake_service.eval_result = 1;
-    EXPECT_EQ(run_command(np_command, {}), XCHAT_EAT_ALL);
-    EXPECT_EQ(fake_host.printed, (Log{np_failure_message}));
-    EXPECT_TRUE(fake_host.executed.empty());
+    for (const int result : {1, -1, INT_MIN}) {
+        plugin_handle = reset_fakes();
+        fake_service.eval_bytes = terminated("me is listening");
+        fake_service.eval_result = result;
+        EXPECT_EQ(run_command(np_command, {}), XCHAT_EAT_ALL);
+        EXPECT_EQ(fake_host.printed, (Log{np_failure_message})) << "vc_eval gave " << result;
+        EXPECT_TRUE(fake_host.executed.empty()) << "vc_eval gave " << result;
+    }
 }
 
 TEST_F(NpCommand, IgnoresItsArguments) {

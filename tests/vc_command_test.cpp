@@ -3,6 +3,7 @@
 
 #include "rule_names.h"
 
+#include <climits>
 #include <string>
 
 #include "expected_messages.h"
@@ -57,10 +58,15 @@ const JoinCase join_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rules, VcJoin, testing::ValuesIn(join_cases), RuleName());
 
+// Any result but 0 is a refusal, negative ones included.
 TEST_F(VcCommand, RefusedCommandPrintsTheMessageOnce) {
-    fake_service.exec_result = 5;
-    EXPECT_EQ(run_command(vc_command, {"stop"}), XCHAT_EAT_ALL);
-    EXPECT_EQ(call_log, (Log{"vc_exec stop", std::string("print ") + vc_failure_message}));
+    for (const int result : {5, -1, INT_MIN}) {
+        plugin_handle = reset_fakes();
+        fake_service.exec_result = result;
+        EXPECT_EQ(run_command(vc_command, {"stop"}), XCHAT_EAT_ALL);
+        EXPECT_EQ(call_log, (Log{"vc_exec stop", std::string("print ") + vc_failure_message}))
+            << "vc_exec gave " << result;
+    }
 }
 
 TEST_F(VcCommand, ReadsWordsButNeverWordEol) {
