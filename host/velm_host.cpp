@@ -240,11 +240,18 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "velm-host: cannot load %s: %s\n", path, module_error().c_str());
         return 1;
     }
-    auto init = reinterpret_cast<init_fn>(find_symbol(module, "xchat_plugin_init"));
-    auto get_info = reinterpret_cast<get_info_fn>(find_symbol(module, "xchat_plugin_get_info"));
-    auto deinit = reinterpret_cast<deinit_fn>(find_symbol(module, "xchat_plugin_deinit"));
+    // The entry points under XChat's names, or else under HexChat's: the interface is the same.
+    std::string prefix = "xchat_";
+    if (find_symbol(module, "xchat_plugin_init") == nullptr)
+        prefix = "hexchat_";
+    auto init = reinterpret_cast<init_fn>(find_symbol(module, (prefix + "plugin_init").c_str()));
+    auto get_info =
+        reinterpret_cast<get_info_fn>(find_symbol(module, (prefix + "plugin_get_info").c_str()));
+    auto deinit =
+        reinterpret_cast<deinit_fn>(find_symbol(module, (prefix + "plugin_deinit").c_str()));
     if (init == nullptr) {
-        std::fprintf(stderr, "velm-host: %s has no xchat_plugin_init\n", path);
+        std::fprintf(stderr, "velm-host: %s has no xchat_plugin_init or hexchat_plugin_init\n",
+                     path);
         close_module(module);
         return 1;
     }
@@ -255,14 +262,14 @@ int main(int argc, char **argv) {
         void *reserved = reserved_value;
         get_info(&name, &desc, &version, &reserved);
         if (reserved != reserved_value)
-            report_unexpected("xchat_plugin_get_info wrote its reserved argument");
+            report_unexpected((prefix + "plugin_get_info wrote its reserved argument").c_str());
     }
 
     xchat_plugin table = make_host_table();
     char *name = nullptr, *desc = nullptr, *version = nullptr;
     char arg[] = "";
     if (init(&table, &name, &desc, &version, arg) != 1)
-        std::fprintf(stderr, "velm-host: xchat_plugin_init did not return 1\n");
+        std::fprintf(stderr, "velm-host: %splugin_init did not return 1\n", prefix.c_str());
     std::printf("-- loaded %s %s: %s\n", name ? name : "?", version ? version : "?",
                 desc ? desc : "?");
     std::fflush(stdout);
@@ -300,7 +307,7 @@ int main(int argc, char **argv) {
     }
 
     if (deinit != nullptr && deinit() != 1)
-        std::fprintf(stderr, "velm-host: xchat_plugin_deinit did not return 1\n");
+        std::fprintf(stderr, "velm-host: %splugin_deinit did not return 1\n", prefix.c_str());
     close_module(module);
     std::puts("-- unloaded");
     return unexpected_calls == 0 ? 0 : 3;
