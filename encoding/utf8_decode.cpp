@@ -77,24 +77,8 @@ bool two_byte_sequence(const unsigned char *in) noexcept {
 }
 
 // Byte `b`, after `p1`, `p2` and `p3` (the three bytes before it, 0 before the
-// text), in well-formed UTF-8: a continuation byte exactly where a sequence
-// still needs one, no byte that never occurs (C0, C1, F5-FF), and the second
-// byte of E0, ED, F0 and F4 in its narrower range. Non-zero where it does not
-// fit. Written without branches, so that the loop over a text vectorises.
-unsigned char misfit(unsigned char b, unsigned char p1, unsigned char p2,
-                     unsigned char p3) noexcept {
-    const bool continuation = (b & 0xC0) == 0x80;
-    const bool expected = (p1 >= 0xC0) | (p2 >= 0xE0) | (p3 >= 0xF0);
-    const bool never = (static_cast<unsigned char>(b - 0xC0) <= 1) | (b >= 0xF5);
-    const bool narrow = ((p1 == 0xE0) & (b < 0xA0)) | ((p1 == 0xED) & (b > 0x9F)) |
-                        ((p1 == 0xF0) & (b < 0x90)) | ((p1 == 0xF4) & (b > 0x8F));
-    return static_cast<unsigned char>((continuation != expected) | never | narrow);
-}
-
-// The structure alone: a continuation byte exactly where a sequence still
-// needs one. Together with `unusual`, which is non-zero wherever misfit may say
-// more (a byte that never occurs, or the byte after E0, ED, F0-FF), it answers
-// for misfit in fewer steps.
+// text), is a continuation byte exactly where a sequence still needs one: zero
+// when so. Written without branches, so that the loop over a text vectorises.
 unsigned char misplaced(unsigned char b, unsigned char p1, unsigned char p2,
                         unsigned char p3) noexcept {
     const bool continuation = (b & 0xC0) == 0x80;
@@ -102,6 +86,11 @@ unsigned char misplaced(unsigned char b, unsigned char p1, unsigned char p2,
     return static_cast<unsigned char>(continuation != expected);
 }
 
+// Non-zero for a byte that never occurs in UTF-8 (C0, C1, F5-FF) and for the
+// byte after E0, ED and F0-FF, whose range is narrower than that of other
+// continuation bytes. Text without them is well-formed when every byte is
+// where it belongs; text with them (such as four-byte sequences) is counted
+// sequence by sequence, with every check, from the block that holds them.
 unsigned char unusual(unsigned char b, unsigned char p1) noexcept {
     return static_cast<unsigned char>((p1 == 0xE0) | (p1 == 0xED) | ((p1 & 0xF0) == 0xF0) |
                                       (static_cast<unsigned char>(b - 0xC0) <= 1) | (b >= 0xF5));
@@ -113,44 +102,35 @@ unsigned char units_of(unsigned char b) noexcept {
     return static_cast<unsigned char>(((b & 0xC0) != 0x80) + (b >= 0xF0));
 }
 
-// Counts the units of `in` while checking that it is well-formed, byte by byte
-// and without branches; stops at the end of the first block holding a byte
-// that does not fit. `checked` is then the start of that block, or `length`:
-// the bytes before it fit. Counts are kept in bytes within a block, as a block
-// adds at most 2 * 96.
+// Counts the units of `in` while checking that its bytes are all where they
+// belong and none is unusual, byte by byte and without branches; stops at the
+// first block where that fails. `checked` is then the start of that block, or
+// `length`: the bytes before it fit. Each block is copied, after the three
+// bytes before it (zero before the text) and with zeros after the text, so
+// that one loop of a fixed length, which the compiler vectorises whole, serves
+// every block. Counts are kept in bytes within a block, as a block adds at most
+// 2 * 96.
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
     constexpr std::size_t block = 96;
     std::size_t count = 0;
-    std::size_t i = 0;
-    for (; i < length && i < 3; ++i) {
-        const unsigned char p1 = i >= 1 ? in[i - 1] : 0;
-        const unsigned char p2 = i >= 2 ? in[i - 2] : 0;
-        if (misfit(in[i], p1, p2, 0) != 0) {
-            checked = i;
-            return count;
-        }
-        count += units_of(in[i]);
-    }
-    while (i < length) {
-        const std::size_t start = i;
-        const std::size_t stop = length - i < block ? length : i + block;
+    for (std::size_t start = 0; start < length; start += block) {
+        unsigned char bytes[3 + block] = {};
+        const std::size_t before = start < 3 ? start : 3;
+        const std::size_t taken = length - start < block ? length - start : block;
+        std::memcpy(bytes + 3 - before, in + start - before, before + taken);
         unsigned char bad = 0;
-        unsigned char rare = 0;
         unsigned char units = 0;
-        for (; i < stop; ++i) {
-            bad |= misplaced(in[i], in[i - 1], in[i - 2], in[i - 3]);
-            rare |= unusual(in[i], in[i - 1]);
-            units = static_cast<unsigned char>(units + units_of(in[i]));
-        }
-        for (std::size_t k = start; rare != 0 && k < stop; ++k) {
-            bad |= misfit(in[k], in[k - 1], in[k - 2], in[k - 3]);
+        for (std::size_t i = 3; i < 3 + block; ++i) {
+            bad |= misplaced(bytes[i], bytes[i - 1], bytes[i - 2], bytes[i - 3]) |
+                   unusual(bytes[i], bytes[i - 1]);
+            units = static_cast<unsigned char>(units + units_of(bytes[i]));
         }
         if (bad != 0) {
             checked = start;
             return count;
         }
-        count += units;
+        count += units - (block - taken); // a zero after the text counts one unit
     }
     checked = length;
     return count;
@@ -254,40 +234,31 @@ void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
     std::memcpy(units + 4, &high, sizeof high);
 }
 
-// Well-formed text: the first byte alone gives a sequence's length, and nothing
-// is checked; the terminator ends every run. Where eight bytes and eight units
-// are left, ASCII runs and runs of two-byte sequences are taken a word at a
-// time: an ASCII run's first eight bytes are all widened and the units after
-// the run then written over. `units_end` is the end of the room for the units,
-// terminator included.
-void decode_well_formed(const unsigned char *in, const unsigned char *end, WCHAR *units,
-                        const WCHAR *units_end) noexcept {
-    // Words are taken before these.
-    const unsigned char *const words_end = end - in >= 8 ? end - 7 : in;
-    const WCHAR *const wide_end = units_end - units >= 8 ? units_end - 7 : units;
-    while (in < end) {
+// Well-formed text as count_checked passes it (sequences of one to three bytes),
+// while eight bytes and room for eight units are left: the first byte alone
+// gives a sequence's length, and nothing is checked. ASCII runs and runs of
+// two-byte sequences are taken a word at a time: an ASCII run's first eight
+// bytes are all widened and the units after the run then written over.
+// Advances `in` and `units` past what it decodes.
+void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&units,
+                  const WCHAR *wide_end) noexcept {
+    while (in < end && units < wide_end) {
         const unsigned first = in[0];
-        const bool room = little_endian && in < words_end && units < wide_end;
         if (first <= 0x7F) {
             if (in[1] > 0x7F) { // one ASCII byte between other letters
                 *units++ = static_cast<WCHAR>(first);
                 ++in;
-            } else if (room) {
+            } else {
                 const std::uint64_t word = load_word(in);
                 const std::uint64_t above_ascii = word & 0x8080808080808080;
                 widen_eight(word, units);
                 const int run = above_ascii == 0 ? 8 : std::countr_zero(above_ascii) / 8;
                 in += run;
                 units += run;
-            } else {
-                do {
-                    *units++ = *in++;
-                } while (static_cast<unsigned char>(*in - 1) < 0x7F);
             }
         } else if (first < 0xE0) {
-            const std::uint64_t word = room ? load_word(in) : 0;
-            if (four_two_byte_sequences(word)) {
-                const std::uint64_t four = units_of_two_byte_sequences(word);
+            if (four_two_byte_sequences(load_word(in))) {
+                const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
                 std::memcpy(units, &four, sizeof four);
                 in += 8;
                 units += 4;
@@ -297,18 +268,22 @@ void decode_well_formed(const unsigned char *in, const unsigned char *end, WCHAR
                 *units++ = static_cast<WCHAR>((in[0] & 0x1F) << 6 | (in[1] & 0x3F));
                 in += 2;
             } while (static_cast<unsigned char>(*in - 0xC0) < 0x20);
-        } else if (first < 0xF0) {
+        } else {
+            // No four-byte sequence counts as well-formed here.
             *units++ =
                 static_cast<WCHAR>((first & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F));
             in += 3;
-        } else {
-            units = put_code_point((first & 0x07) << 18 | (in[1] & 0x3F) << 12 |
-                                       (in[2] & 0x3F) << 6 | (in[3] & 0x3F),
-                                   units);
-            in += 4;
         }
     }
-    *units = 0;
+}
+
+// Words where eight bytes and eight units (`units_end` is the end of the room
+// for the units, terminator included) are left, then the rest with every check.
+void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units,
+                  const WCHAR *units_end) noexcept {
+    if (little_endian && end - in >= 8 && units_end - units >= 8)
+        decode_words(in, end - 7, units, units_end - 7);
+    decode_each_sequence(in, end, units);
 }
 
 // Widens text that is all ASCII, in a loop the compiler vectorises.
@@ -338,10 +313,10 @@ Utf16Count count_utf16_units(const char *utf8, std::size_t length) noexcept {
 
 void decode_utf8(const char *utf8, std::size_t length, Utf16Count count, WCHAR *units) noexcept {
     auto in = reinterpret_cast<const unsigned char *>(utf8);
-    if (!count.well_formed)
+    if (!count.plain)
         decode_each_sequence(in, in + length, units);
     else if (count.units == length)
         widen_ascii(in, length, units);
     else
-        decode_well_formed(in, in + length, units, units + count.units + 1);
+        decode_plain(in, in + length, units, units + count.units + 1);
 }
