@@ -11,23 +11,25 @@ import sys
 
 
 def medians(paths):
-    times, counters = {}, {}
+    times, counters, spreads = {}, {}, {}
     for path in paths:
         with open(path, encoding="utf-8") as report:
             for run in json.load(report)["benchmarks"]:
+                name = run["run_name"]
+                if run.get("aggregate_name") == "cv":
+                    spreads[name] = run["cpu_time"]
                 if run.get("aggregate_name") != "median":
                     continue
-                name = run["run_name"]
                 times[name] = run["cpu_time"]
                 if "allocations" in run:
                     counters[name] = run["allocations"]
-    return times, counters
+    return times, counters, spreads
 
 
 def main():
-    times, counters = medians(sys.argv[1:])
-    print("| converter | text | ours (ns) | iconv (ns) | ours vs iconv |")
-    print("|---|---|---:|---:|---:|")
+    times, counters, spreads = medians(sys.argv[1:])
+    print("| converter | text | ours (ns) | spread | iconv (ns) | spread | ours vs iconv |")
+    print("|---|---|---:|---:|---:|---:|---:|")
     for ours, theirs in (("local_to_utf8", "iconv_to_utf8"), ("utf8_to_local", "iconv_from_utf8")):
         for name in sorted(n for n in times if n.startswith(ours + "/")):
             text = name[len(ours) + 1:]
@@ -35,7 +37,8 @@ def main():
             if iconv_name not in times:
                 continue
             ratio = times[iconv_name] / times[name]
-            print(f"| `{ours}` | {text} | {times[name]:.0f} | {times[iconv_name]:.0f} | "
+            print(f"| `{ours}` | {text} | {times[name]:.0f} | {100 * spreads.get(name, 0):.1f} % | "
+                  f"{times[iconv_name]:.0f} | {100 * spreads.get(iconv_name, 0):.1f} % | "
                   f"{ratio:.2f}x |")
     print()
     print("| command | time (ns) | heap allocations per call |")

@@ -1,5 +1,6 @@
 #include "utf8_decode.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -75,27 +76,79 @@ bool two_byte_sequence(const unsigned char *in) noexcept {
     return in_range(in[0], 0xC2, 0xDF) && (in[1] & 0xC0) == 0x80;
 }
 
-} // namespace
+// Byte `b`, after `p1`, `p2` and `p3` (the three bytes before it, 0 before the
+// text), is a continuation byte exactly where a sequence still needs one: zero
+// when so. Written without branches, so that the loop over a text vectorises.
+unsigned char misplaced(unsigned char b, unsigned char p1, unsigned char p2,
+                        unsigned char p3) noexcept {
+    const bool continuation = (b & 0xC0) == 0x80;
+    const bool expected = ((p1 & 0xC0) == 0xC0) | ((p2 & 0xE0) == 0xE0) | ((p3 & 0xF0) == 0xF0);
+    return static_cast<unsigned char>(continuation != expected);
+}
 
-// Both passes take the commonest forms first. An ASCII run is taken eight
-// bytes at a time while it lasts; once fewer than eight ASCII bytes are left
-// in it, byte by byte up to its end, so that text with short runs between
-// accented letters checks each run's length once rather than at every byte.
-std::size_t count_utf16_units(const char *utf8, std::size_t length) noexcept {
+// Non-zero for a byte that never occurs in UTF-8 (C0, C1, F5-FF) and for the
+// byte after E0, ED and F0-FF, whose range is narrower than that of other
+// continuation bytes. Text without them is well-formed when every byte is
+// where it belongs; text with them (such as four-byte sequences) is counted
+// sequence by sequence, with every check, from the block that holds them.
+unsigned char unusual(unsigned char b, unsigned char p1) noexcept {
+    return static_cast<unsigned char>((p1 == 0xE0) | (p1 == 0xED) | ((p1 & 0xF0) == 0xF0) |
+                                      (static_cast<unsigned char>(b - 0xC0) <= 1) | (b >= 0xF5));
+}
+
+// The units a byte of well-formed UTF-8 adds: one for the first byte of each
+// sequence, one more for that of a four-byte sequence (a surrogate pair).
+unsigned char units_of(unsigned char b) noexcept {
+    return static_cast<unsigned char>(((b & 0xC0) != 0x80) + (b >= 0xF0));
+}
+
+// Counts the units of `in` while checking that its bytes are all where they
+// belong and none is unusual, byte by byte and without branches; stops at the
+// first block where that fails. `checked` is then the start of that block, or
+// `length`: the bytes before it fit. Each block is copied, after the three
+// bytes before it (zero before the text) and with zeros after the text, so
+// that one loop of a fixed length, which the compiler vectorises whole, serves
+// every block. Counts are kept in bytes within a block, as a block adds at most
+// 2 * 96.
+std::size_t count_checked(const unsigned char *in, std::size_t length,
+                          std::size_t &checked) noexcept {
+    constexpr std::size_t block = 96;
     std::size_t count = 0;
-    auto in = reinterpret_cast<const unsigned char *>(utf8);
-    const unsigned char *const end = in + length;
+    for (std::size_t start = 0; start < length; start += block) {
+        unsigned char bytes[3 + block] = {};
+        const std::size_t before = start < 3 ? start : 3;
+        const std::size_t taken = length - start < block ? length - start : block;
+        std::memcpy(bytes + 3 - before, in + start - before, before + taken);
+        unsigned char bad = 0;
+        unsigned char units = 0;
+        for (std::size_t i = 3; i < 3 + block; ++i) {
+            bad |= misplaced(bytes[i], bytes[i - 1], bytes[i - 2], bytes[i - 3]) |
+                   unusual(bytes[i], bytes[i - 1]);
+            units = static_cast<unsigned char>(units + units_of(bytes[i]));
+        }
+        if (bad != 0) {
+            checked = start;
+            return count;
+        }
+        count += units - (block - taken); // a zero after the text counts one unit
+    }
+    checked = length;
+    return count;
+}
+
+// Whether the last sequence of a text whose bytes all fit is cut short by its end.
+bool cut_short(const unsigned char *in, std::size_t length) noexcept {
+    return (length >= 1 && in[length - 1] >= 0xC0) || (length >= 2 && in[length - 2] >= 0xE0) ||
+           (length >= 3 && in[length - 3] >= 0xF0);
+}
+
+// The units of any text, sequence by sequence, ill-formed parts included.
+std::size_t count_each_sequence(const unsigned char *in, const unsigned char *end) noexcept {
+    std::size_t count = 0;
     while (in < end) {
         if (*in <= 0x7F) {
-            if (end - in >= 8 && eight_ascii_bytes(in)) {
-                in += 8;
-                count += 8;
-                continue;
-            }
-            do {
-                ++in;
-                ++count;
-            } while (in < end && *in <= 0x7F);
+            ++in;
+            ++count;
         } else if (two_byte_sequence(in)) {
             in += 2;
             ++count;
@@ -108,9 +161,20 @@ std::size_t count_utf16_units(const char *utf8, std::size_t length) noexcept {
     return count;
 }
 
-void decode_utf8(const char *utf8, std::size_t length, WCHAR *units) noexcept {
-    auto in = reinterpret_cast<const unsigned char *>(utf8);
-    const unsigned char *const end = in + length;
+WCHAR *put_code_point(char32_t code_point, WCHAR *units) noexcept {
+    if (code_point > 0xFFFF) {
+        *units++ = static_cast<WCHAR>(0xD800 + ((code_point - 0x10000) >> 10));
+        *units++ = static_cast<WCHAR>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+    } else {
+        *units++ = static_cast<WCHAR>(code_point);
+    }
+    return units;
+}
+
+// Any text, with every check. An ASCII run is taken eight bytes at a time while
+// it lasts.
+void decode_each_sequence(const unsigned char *in, const unsigned char *end,
+                          WCHAR *units) noexcept {
     while (in < end) {
         if (*in <= 0x7F) {
             if (end - in >= 8 && eight_ascii_bytes(in)) {
@@ -129,13 +193,130 @@ void decode_utf8(const char *utf8, std::size_t length, WCHAR *units) noexcept {
         } else {
             char32_t code_point;
             in += decode_sequence(in, code_point);
-            if (code_point > 0xFFFF) {
-                *units++ = static_cast<WCHAR>(0xD800 + ((code_point - 0x10000) >> 10));
-                *units++ = static_cast<WCHAR>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
-            } else {
-                *units++ = static_cast<WCHAR>(code_point);
-            }
+            units = put_code_point(code_point, units);
         }
     }
     *units = 0;
+}
+
+// Words of eight bytes, read as loaded: on a little-endian machine the first
+// byte is the lowest. Elsewhere the word steps below are not taken.
+constexpr bool little_endian = std::endian::native == std::endian::little;
+
+std::uint64_t load_word(const unsigned char *in) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, in, sizeof word);
+    return word;
+}
+
+// Four two-byte sequences in a word: first bytes C0-DF (C0 and C1 do not occur
+// in well-formed text) at even bytes, continuation bytes at odd ones.
+bool four_two_byte_sequences(std::uint64_t word) noexcept {
+    return (word & 0xC0E0C0E0C0E0C0E0) == 0x80C080C080C080C0;
+}
+
+// Their four units: each 16-bit lane holds a sequence, first byte lowest.
+std::uint64_t units_of_two_byte_sequences(std::uint64_t word) noexcept {
+    return (word & 0x001F001F001F001F) << 6 | (word >> 8 & 0x003F003F003F003F);
+}
+
+// The four bytes in the low half of `half`, each in a 16-bit lane of its own.
+std::uint64_t spread(std::uint64_t half) noexcept {
+    half = (half | half << 16) & 0x0000FFFF0000FFFF;
+    return (half | half << 8) & 0x00FF00FF00FF00FF;
+}
+
+// Widens the eight bytes of `word` to the eight units at `units`.
+void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
+    const std::uint64_t low = spread(word & 0xFFFFFFFF);
+    const std::uint64_t high = spread(word >> 32);
+    std::memcpy(units, &low, sizeof low);
+    std::memcpy(units + 4, &high, sizeof high);
+}
+
+// Well-formed text as count_checked passes it (sequences of one to three bytes),
+// while eight bytes and room for eight units are left: the first byte alone
+// gives a sequence's length, and nothing is checked. ASCII runs and runs of
+// two-byte sequences are taken a word at a time: an ASCII run's first eight
+// bytes are all widened and the units after the run then written over.
+// Advances `in` and `units` past what it decodes.
+void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&units,
+                  const WCHAR *wide_end) noexcept {
+    while (in < end && units < wide_end) {
+        const unsigned first = in[0];
+        if (first <= 0x7F) {
+            if (in[1] > 0x7F) { // one ASCII byte between other letters
+                *units++ = static_cast<WCHAR>(first);
+                ++in;
+            } else {
+                const std::uint64_t word = load_word(in);
+                const std::uint64_t above_ascii = word & 0x8080808080808080;
+                widen_eight(word, units);
+                const int run = above_ascii == 0 ? 8 : std::countr_zero(above_ascii) / 8;
+                in += run;
+                units += run;
+            }
+        } else if (first < 0xE0) {
+            if (four_two_byte_sequences(load_word(in))) {
+                const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
+                std::memcpy(units, &four, sizeof four);
+                in += 8;
+                units += 4;
+                continue;
+            }
+            do {
+                *units++ = static_cast<WCHAR>((in[0] & 0x1F) << 6 | (in[1] & 0x3F));
+                in += 2;
+            } while (static_cast<unsigned char>(*in - 0xC0) < 0x20);
+        } else {
+            // No four-byte sequence counts as well-formed here.
+            *units++ =
+                static_cast<WCHAR>((first & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F));
+            in += 3;
+        }
+    }
+}
+
+// Words where eight bytes and eight units (`units_end` is the end of the room
+// for the units, terminator included) are left, then the rest with every check.
+void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units,
+                  const WCHAR *units_end) noexcept {
+    if (little_endian && end - in >= 8 && units_end - units >= 8)
+        decode_words(in, end - 7, units, units_end - 7);
+    decode_each_sequence(in, end, units);
+}
+
+// Widens text that is all ASCII, in a loop the compiler vectorises.
+void widen_ascii(const unsigned char *in, std::size_t length, WCHAR *units) noexcept {
+    for (std::size_t i = 0; i < length; ++i)
+        units[i] = in[i];
+    units[length] = 0;
+}
+
+} // namespace
+
+Utf16Count count_utf16_units(const char *utf8, std::size_t length) noexcept {
+    auto in = reinterpret_cast<const unsigned char *>(utf8);
+    std::size_t checked = 0;
+    const std::size_t count = count_checked(in, length, checked);
+    if (checked == length && !cut_short(in, length))
+        return {count, true};
+    if (checked == 0)
+        return {count_each_sequence(in, in + length), false};
+    // The checked bytes are whole sequences up to the last first byte among
+    // them, whose sequence may run on into what failed: count again from there.
+    std::size_t start = checked - 1;
+    while ((in[start] & 0xC0) == 0x80)
+        --start;
+    return {count - units_of(in[start]) + count_each_sequence(in + start, in + length), false};
+}
+
+void decode_utf8(const char *utf8, std::size_t length, Utf16Count count, WCHAR *units) noexcept {
+    auto in = reinterpret_cast<const unsigned char *>(utf8);
+    if (!count.plain)
+        decode_each_sequence(in, in + length, units);
+    else if (count.units == length)
+        widen_ascii(in, length, units);
+    else
+        decode_plain(in, in + length, units, units + count.units + 1);
 }

@@ -41,19 +41,19 @@ void report_translation_error() noexcept {
 
 int utf8_to_local(const char *utf8, char **result) noexcept {
     const std::size_t length = std::strlen(utf8);
-    const std::size_t count = count_utf16_units(utf8, length);
-    auto *units = static_cast<WCHAR *>(velm_malloc(2 * count + 2));
+    const Utf16Count count = count_utf16_units(utf8, length);
+    auto *units = static_cast<WCHAR *>(velm_malloc(2 * count.units + 2));
     if (units == nullptr) {
         std::fputs("Out of memory processing string from UTF8 to UNICODE16\n", stderr);
         return -1;
     }
-    decode_utf8(utf8, length, units);
+    decode_utf8(utf8, length, count, units);
 
     // The units and their terminator. The decoder writes no zero unit before
     // the terminator, so this converts exactly what the length -1 would, and
     // the platform need not search for the end; -1 where the count does not
     // fit an int.
-    const int units_length = count < INT_MAX ? static_cast<int>(count) + 1 : -1;
+    const int units_length = count.units < INT_MAX ? static_cast<int>(count.units) + 1 : -1;
     const int size = from_utf16(units, units_length, nullptr, 0);
     if (size == 0) {
         report_translation_error();

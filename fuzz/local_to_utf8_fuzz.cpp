@@ -2,17 +2,23 @@
 // lane runs it once for each of several code pages, chosen by LC_ALL): the
 // result is well-formed UTF-8, and decoding it gives back exactly the UTF-16
 // that the platform makes of the same bytes. An empty text is refused and
-// leaves the result pointer alone.
+// leaves the result pointer alone. The same bytes read as UTF-16 units check
+// the encoder's fast paths against the reference encoder, and
+// WideCharToMultiByte's single-byte fast path against its unit-by-unit loop
+// (taken when the length is -1).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "codepage.h"
 #include "encoding.h"
 #include "fuzz_support.h"
 #include "reference_utf8.h"
+#include "utf8_encode.h"
 
 namespace {
 
@@ -26,9 +32,60 @@ std::vector<char16_t> platform_units(const char *text, int length) {
     return units;
 }
 
+// The input as UTF-16 units, up to the first zero unit, and that zero unit.
+std::vector<char16_t> units_of_input(const std::uint8_t *data, std::size_t size) {
+    std::vector<char16_t> units;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        const auto unit = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+        if (unit == 0)
+            break;
+        units.push_back(unit);
+    }
+    units.push_back(0);
+    return units;
+}
+
+void check_encoder(const std::vector<char16_t> &units) {
+    const std::size_t length = units.size() - 1;
+    const std::size_t count = count_utf8_bytes(units.data(), length);
+    // Exactly the bytes counted and the terminator, so that ASan sees any write past them.
+    const std::unique_ptr<char[]> utf8(new char[count + 1]);
+    encode_utf8(units.data(), length, utf8.get());
+    const std::vector<char16_t> text(units.begin(), units.end() - 1);
+    check(std::string(utf8.get(), count) == reference::utf8_of(reference::code_points_of(
+                                                reference::with_lone_surrogates_replaced(text))),
+          "the encoder writes what the reference encoder does");
+    check(utf8[count] == '\0', "the encoder ends the bytes it counted");
+}
+
+void check_single_byte_fast_path(const std::vector<char16_t> &units) {
+    const int length = static_cast<int>(units.size()) - 1;
+    if (length == 0)
+        return;
+    const int counted = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), length,
+                                            nullptr, 0, nullptr, nullptr);
+    std::vector<char> given(static_cast<std::size_t>(counted) + 1);
+    check(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), length, given.data(),
+                              counted, nullptr, nullptr) == counted,
+          "the platform converts as many bytes as it counted");
+    const int whole = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), -1, nullptr, 0,
+                                          nullptr, nullptr);
+    std::vector<char> to_terminator(static_cast<std::size_t>(whole));
+    check(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), -1, to_terminator.data(),
+                              whole, nullptr, nullptr) == whole &&
+              whole == counted + 1 &&
+              std::memcmp(given.data(), to_terminator.data(), static_cast<std::size_t>(counted)) ==
+                  0,
+          "a length converts as up to the terminator does");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const std::vector<char16_t> units = units_of_input(data, size);
+    check_encoder(units);
+    check_single_byte_fast_path(units);
+
     // The text ends at the input's first zero byte.
     const std::size_t length = strnlen(reinterpret_cast<const char *>(data), size);
     const auto text = exact_text(data, length);

@@ -2,17 +2,21 @@
 // always succeeds, and hands the platform exactly the UTF-16 that the
 // reference decoder makes of the text (one U+FFFD per maximal ill-formed
 // subpart). The platform here is a double that records the units it is
-// given and answers with one byte per unit.
+// given and answers with one byte per unit. The decoder's fast paths (the
+// vectorised count of well-formed text and the unchecked decoding after it)
+// are compared with its path that checks every sequence.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "codepage.h"
 #include "encoding.h"
 #include "fuzz_support.h"
 #include "reference_utf8.h"
+#include "utf8_decode.h"
 
 namespace {
 
@@ -49,11 +53,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t length = strnlen(reinterpret_cast<const char *>(data), size);
     const auto text = exact_text(data, length);
 
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.get());
+    const Utf16Count count = count_utf16_units(text.get(), length);
+    check(!count.plain || reference::well_formed_utf8(bytes, length),
+          "only well-formed text is counted as plain");
+    std::vector<WCHAR> fast(count.units + 1);
+    std::vector<WCHAR> checked(count.units + 1);
+    decode_utf8(text.get(), length, count, fast.data());
+    decode_utf8(text.get(), length, {count.units, false}, checked.data());
+    check(fast == checked, "the fast decoding writes what the checking one does");
+    check(std::char_traits<WCHAR>::length(checked.data()) == count.units,
+          "the count is that of the units the checking decoder writes");
+
     calls = 0;
     char *local = nullptr;
     check(utf8_to_local(text.get(), &local) == 0, "every text converts");
     check(calls == 2, "the platform is called once to count and once to convert");
-    const auto *bytes = reinterpret_cast<const unsigned char *>(text.get());
     check(units_given == reference::utf16_of(reference::decode_replacing(bytes, length)),
           "the platform is given the reference decoder's UTF-16");
     check(std::strlen(local) == units_given.size(), "the result is what the platform wrote");

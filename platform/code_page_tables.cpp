@@ -206,6 +206,14 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
     if (own != unmapped && decode_code(page, own) == page.uni_default) {
         page.from_unicode[page.uni_default] = own;
     }
+    if (!page.dbcs) {
+        page.to_byte.resize(65536);
+        for (unsigned unit = 0; unit < 65536; ++unit) {
+            const std::uint16_t code = page.from_unicode[unit];
+            page.to_byte[unit] = static_cast<unsigned char>(code == unmapped ? default_char : code);
+        }
+    }
+    page.composing_marks = composing_marks_of(page.from_unicode.data(), unmapped);
     page.ascii = true;
     for (unsigned byte = 0; byte < 0x80; ++byte) {
         page.ascii = page.ascii && page.lead_row[byte] == 0 && page.single[byte] == byte &&

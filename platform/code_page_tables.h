@@ -3,6 +3,7 @@
 #define VELM_PLATFORM_CODE_PAGE_TABLES_H
 
 #include "codepage.h"
+#include "composition.h"
 
 #include <array>
 #include <cstddef>
@@ -12,6 +13,8 @@
 namespace platform {
 
 constexpr std::uint16_t unmapped = 0xFFFF; // no lead byte is 0xFF, so no real code collides
+// The default character, which stands for every unit the code page lacks.
+constexpr std::uint16_t default_char = '?';
 
 struct CodePage {
     bool dbcs = false;
@@ -21,6 +24,10 @@ struct CodePage {
     std::vector<WCHAR> pairs;                  // pair_index(row, trail byte) -> unit
     std::vector<std::uint16_t> from_unicode;   // unit -> byte or lead << 8 | trail
     bool ascii = false; // bytes and units below 0x80 stand for each other, both ways
+    // Single-byte code pages only: unit -> byte, the default character where unmapped.
+    std::vector<unsigned char> to_byte;
+    // The marks that compose with some base to a character of the code page.
+    MarkRange composing_marks{0xFFFF, 0};
 };
 
 // Rows count from 1 (0 marks a byte that is not a lead byte); callers pass only rows >= 1.

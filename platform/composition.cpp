@@ -29,29 +29,6 @@ constexpr std::array<std::uint64_t, 1024> composing_marks = [] {
     return bits;
 }();
 
-// Ranges of units that hold every mark of a composition (the table is checked against them
-// at compile time), so that a test for "outside all of them" can stand in for the bitmap in a
-// loop the compiler vectorises. Latin, Greek, Cyrillic, Hebrew and most Arabic letters and the
-// usual punctuation lie outside.
-struct UnitRange {
-    WCHAR first;
-    WCHAR last;
-};
-
-constexpr UnitRange mark_ranges[] = {{0x0300, 0x036F}, {0x0653, 0x1B7F}, {0x3099, 0x309A}};
-
-constexpr bool in_mark_ranges(WCHAR unit) noexcept {
-    bool inside = false;
-    for (const UnitRange &range : mark_ranges) {
-        inside = inside || (unit >= range.first && unit <= range.last);
-    }
-    return inside;
-}
-
-static_assert(std::all_of(std::begin(compositions), std::end(compositions),
-                          [](const Composition &entry) { return in_mark_ranges(entry.mark); }),
-              "a composition's mark lies outside mark_ranges: widen the ranges");
-
 } // namespace
 
 bool is_composing_mark(WCHAR unit) noexcept {
@@ -74,28 +51,28 @@ WCHAR compose(WCHAR base, WCHAR mark) noexcept {
                : 0;
 }
 
-// Whether a unit after the first is the mark of some composition: only then can
-// WC_COMPOSITECHECK join two units. Vectorised passes answer for most texts: one for texts
-// with no unit from U+0300 up (all marks lie above), one for texts with none in the mark
-// ranges; the others are checked unit by unit.
-bool has_composing_mark(const WCHAR *units, std::size_t length) noexcept {
-    WCHAR high = 0;
+MarkRange composing_marks_of(const std::uint16_t *table, std::uint16_t unmapped) noexcept {
+    MarkRange range{0xFFFF, 0};
+    for (const Composition &entry : compositions) {
+        if (table[entry.composed] != unmapped) {
+            range.first = std::min(range.first, entry.mark);
+            range.last = std::max(range.last, entry.mark);
+        }
+    }
+    return range;
+}
+
+// One comparison a unit, in a loop the compiler vectorises.
+bool has_mark_in(const WCHAR *units, std::size_t length, MarkRange marks) noexcept {
+    if (marks.first > marks.last) {
+        return false;
+    }
+    const auto span = static_cast<WCHAR>(marks.last - marks.first);
+    WCHAR inside = 0;
     for (std::size_t i = 1; i < length; ++i) {
-        high |= static_cast<WCHAR>(units[i] >= 0x300);
+        inside |= static_cast<WCHAR>(static_cast<WCHAR>(units[i] - marks.first) <= span);
     }
-    WCHAR possible = 0;
-    for (std::size_t i = 1; high != 0 && i < length; ++i) {
-        for (const UnitRange &range : mark_ranges) {
-            const auto offset = static_cast<WCHAR>(units[i] - range.first);
-            possible |= static_cast<WCHAR>(offset <= range.last - range.first);
-        }
-    }
-    for (std::size_t i = 1; possible != 0 && i < length; ++i) {
-        if (is_composing_mark(units[i])) {
-            return true;
-        }
-    }
-    return false;
+    return inside != 0;
 }
 
 } // namespace platform

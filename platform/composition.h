@@ -6,6 +6,7 @@
 #include "codepage.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace platform {
 
@@ -15,8 +16,18 @@ bool is_composing_mark(WCHAR unit) noexcept;
 // The precomposed character of `base` followed by `mark`, or 0 when there is none.
 WCHAR compose(WCHAR base, WCHAR mark) noexcept;
 
-// Whether a unit after the first of the `length` at `units` is a composing mark.
-bool has_composing_mark(const WCHAR *units, std::size_t length) noexcept;
+// The units from `first` to `last` hold every mark that composes, with some base, to a character
+// a code page has; first > last when there is none.
+struct MarkRange {
+    WCHAR first;
+    WCHAR last;
+};
+
+// The range of the marks whose compositions `table` (unit -> code) does not give as `unmapped`.
+MarkRange composing_marks_of(const std::uint16_t *table, std::uint16_t unmapped) noexcept;
+
+// Whether a unit after the first of the `length` at `units` lies in `marks`.
+bool has_mark_in(const WCHAR *units, std::size_t length, MarkRange marks) noexcept;
 
 } // namespace platform
 

@@ -8,9 +8,6 @@
 namespace platform {
 namespace {
 
-// The default character, which stands for every unit the code page lacks.
-constexpr std::uint16_t default_char = '?';
-
 // A single-byte code page and a text in which nothing composes: one byte per unit, whatever
 // the flags. dst has room for all of them.
 void units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length,
@@ -18,10 +15,21 @@ void units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t l
     if (page.ascii && narrow_ascii(src, length, dst)) {
         return;
     }
-    const std::uint16_t *table = page.from_unicode.data();
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint16_t code = table[src[i]];
-        dst[i] = static_cast<char>(code == unmapped ? default_char : code);
+    // Four units a step: the loads of one do not wait for the stores of another.
+    const unsigned char *table = page.to_byte.data();
+    std::size_t i = 0;
+    for (; length - i >= 4; i += 4) {
+        const unsigned char a = table[src[i]];
+        const unsigned char b = table[src[i + 1]];
+        const unsigned char c = table[src[i + 2]];
+        const unsigned char d = table[src[i + 3]];
+        dst[i] = static_cast<char>(a);
+        dst[i + 1] = static_cast<char>(b);
+        dst[i + 2] = static_cast<char>(c);
+        dst[i + 3] = static_cast<char>(d);
+    }
+    for (; i < length; ++i) {
+        dst[i] = static_cast<char>(table[src[i]]);
     }
 }
 
@@ -38,7 +46,7 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
     const bool to_terminator = srclen < 0;
     const std::size_t end = to_terminator ? SIZE_MAX : static_cast<std::size_t>(srclen);
     if (!page.dbcs && !to_terminator && (dstlen == 0 || dstlen >= srclen) &&
-        !(composite_check && has_composing_mark(src, end))) {
+        !(composite_check && has_mark_in(src, end, page.composing_marks))) {
         if (dstlen != 0) {
             units_to_single_bytes(page, src, end, dst);
         }

@@ -32,12 +32,12 @@ std::string read_all(FILE *file) {
 // The text in the ANSI code page; false when the platform refuses it. The
 // module's own UTF-8 decoder reads the input, as it reads the host's text.
 bool to_ansi(const std::string &utf8, std::string &ansi) {
-    const std::size_t count = count_utf16_units(utf8.c_str(), utf8.size());
-    if (count >= INT_MAX)
+    const Utf16Count count = count_utf16_units(utf8.c_str(), utf8.size());
+    if (count.units >= INT_MAX)
         return false;
-    std::vector<WCHAR> units(count + 1);
-    decode_utf8(utf8.c_str(), utf8.size(), units.data());
-    const int unit_count = static_cast<int>(count);
+    std::vector<WCHAR> units(count.units + 1);
+    decode_utf8(utf8.c_str(), utf8.size(), count, units.data());
+    const int unit_count = static_cast<int>(count.units);
     // No best-fit substitutions: 'é' in code page 1251 is '?', not 'e'.
     const int byte_count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(),
                                                unit_count, nullptr, 0, nullptr, nullptr);

@@ -26,14 +26,19 @@ void PrintTo(const DecodeCase &c, std::ostream *out) {
     *out << c.rule;
 }
 
+// Decodes with the decoder's own choice of path, and checks that the path
+// with every check gives the same units.
 Units decode(const std::string &utf8) {
-    const std::size_t count = count_utf16_units(utf8.c_str(), utf8.size());
+    const Utf16Count count = count_utf16_units(utf8.c_str(), utf8.size());
     // Guard units after the end show any write past the counted units.
-    std::vector<WCHAR> buffer(count + 3, 0xBEEF);
-    decode_utf8(utf8.c_str(), utf8.size(), buffer.data());
-    EXPECT_EQ(buffer[count], 0) << "terminator after the counted units";
-    EXPECT_EQ(buffer[count + 1], 0xBEEF) << "written past the terminator";
-    return Units(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
+    std::vector<WCHAR> buffer(count.units + 3, 0xBEEF);
+    decode_utf8(utf8.c_str(), utf8.size(), count, buffer.data());
+    EXPECT_EQ(buffer[count.units], 0) << "terminator after the counted units";
+    EXPECT_EQ(buffer[count.units + 1], 0xBEEF) << "written past the terminator";
+    std::vector<WCHAR> checked(count.units + 1);
+    decode_utf8(utf8.c_str(), utf8.size(), {count.units, false}, checked.data());
+    EXPECT_TRUE(std::equal(checked.begin(), checked.end(), buffer.begin()));
+    return Units(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count.units));
 }
 
 class DecodeUtf8 : public testing::TestWithParam<DecodeCase> {};
@@ -79,6 +84,22 @@ const DecodeCase decode_cases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases), RuleName());
+
+// Well-formed text is counted in blocks of bytes; a text that turns ill-formed
+// in a later block is counted again from the last sequence before that block.
+// Each case's sequences are placed at every offset around the first block's end.
+TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
+    for (const DecodeCase &c : decode_cases) {
+        for (std::size_t offset = 88; offset <= 100; ++offset) {
+            const std::string text = std::string(offset, 'a') + "\xD0\x96\xE2\x82\xAC" + c.utf8;
+            Units expected(offset, 'a');
+            expected.push_back(0x416);
+            expected.push_back(0x20AC);
+            expected.insert(expected.end(), c.units.begin(), c.units.end());
+            EXPECT_EQ(decode(text), expected) << c.rule << " after " << offset << " bytes";
+        }
+    }
+}
 
 struct EncodeCase {
     const char *rule;
@@ -261,7 +282,7 @@ TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
         char utf8[5];
         encode_utf8(units, code_point > 0xFFFF ? 2 : 1, utf8);
         WCHAR back[3] = {0xBEEF, 0xBEEF, 0xBEEF};
-        decode_utf8(utf8, std::strlen(utf8), back);
+        decode_utf8(utf8, std::strlen(utf8), count_utf16_units(utf8, std::strlen(utf8)), back);
         ASSERT_EQ(back[0], units[0]) << std::hex << static_cast<unsigned long>(code_point);
         ASSERT_EQ(back[1], units[1]) << std::hex << static_cast<unsigned long>(code_point);
     }
