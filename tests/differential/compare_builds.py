@@ -20,7 +20,7 @@ import subprocess
 import sys
 import unicodedata
 
-from known_list import read_known
+from known_list import read_known, unexplained
 
 
 def run(command, locale):
@@ -176,8 +176,6 @@ def main():
 
     known = {line: reason for line, reason in read_known(args.known).items()
              if line.split(" ", 1)[0] == str(code_page)}
-    new = [line for line in differences if line not in known]
-    stale = sorted(set(known) - set(differences))
     reasons = {}
     for line in differences:
         if line in known:
@@ -190,7 +188,7 @@ def main():
         print(f"  {label}: {cases} cases, {size} bytes compared, {differing} differ")
     print(f"  best-fit substitutions by Windows where we give '?': "
           f"{best_fit_characters} characters, {best_fit_texts} texts")
-    print(f"  other differences: {len(differences)} ({len(differences) - len(new)} known)")
+    print(f"  other differences: {len(differences)} ({sum(reasons.values())} known)")
     for reason, count in sorted(reasons.items()):
         print(f"    {count:6} {reason}")
 
@@ -198,11 +196,7 @@ def main():
     with open(os.path.join(args.work, f"differences-cp{code_page}.txt"), "w",
               encoding="utf-8") as file:
         file.writelines(line + "\n" for line in differences)
-    for line in new:
-        print(f"NEW {line}")
-    for line in stale:
-        print(f"GONE (listed as known, no longer differs) {line}")
-    return 1 if new or stale else 0
+    return unexplained(differences, known)
 
 
 if __name__ == "__main__":

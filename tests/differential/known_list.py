@@ -19,3 +19,15 @@ def read_known(path):
             else:
                 known[line] = reason
     return known
+
+
+def unexplained(differences, known):
+    """Prints each difference the list does not explain and each listed one that no
+    longer occurs; 1 when there is any, 0 otherwise."""
+    new = [line for line in differences if line not in known]
+    stale = sorted(set(known) - set(differences))
+    for line in new:
+        print(f"NEW {line}")
+    for line in stale:
+        print(f"GONE (listed as known, no longer differs) {line}")
+    return 1 if new or stale else 0
