@@ -17,11 +17,6 @@ void *velm_malloc(std::size_t size) noexcept {
     return std::malloc(size);
 }
 
-void *velm_calloc(std::size_t count, std::size_t size) noexcept {
-    ++allocations;
-    return std::calloc(count, size);
-}
-
 void velm_free(void *block) noexcept {
     std::free(block);
 }

@@ -18,9 +18,9 @@ TEXTS = (("en_US.UTF-8", "ascii/2048"), ("en_US.UTF-8", "western/2048"),
          ("ru_RU.UTF-8", "cyrillic/2048"))
 STAGES = {
     "local_to_utf8": ("lstrlenA", "MultiByteToWideChar", "count_utf8_bytes", "encode_utf8",
-                      "velm_calloc", "velm_malloc", "velm_free"),
+                      "velm_malloc", "velm_free"),
     "utf8_to_local": ("count_utf16_units", "decode_utf8", "WideCharToMultiByte", "velm_malloc",
-                      "velm_calloc", "velm_free"),
+                      "velm_free"),
 }
 TOTAL = {"local_to_utf8": "local_to_utf8", "utf8_to_local": "utf8_to_local",
          "iconv_to_utf8": "measured_iconv_calls", "iconv_from_utf8": "measured_iconv_calls"}

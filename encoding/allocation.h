@@ -8,14 +8,10 @@
 
 #ifdef VELM_FAULT_INJECTION
 void *velm_malloc(std::size_t size) noexcept;
-void *velm_calloc(std::size_t count, std::size_t size) noexcept;
 void velm_free(void *block) noexcept;
 #else
 inline void *velm_malloc(std::size_t size) noexcept {
     return std::malloc(size);
-}
-inline void *velm_calloc(std::size_t count, std::size_t size) noexcept {
-    return std::calloc(count, size);
 }
 inline void velm_free(void *block) noexcept {
     std::free(block);

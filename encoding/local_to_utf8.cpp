@@ -1,6 +1,8 @@
 // ANSI code page to UTF-8: the platform converts to UTF-16, the module's own
 // encoder turns UTF-16 into UTF-8. Each stage measures first and allocates
 // once.
+#include <cstdint>
+
 #include "allocation.h"
 #include "codepage.h"
 #include "encoding.h"
@@ -24,18 +26,20 @@ int local_to_utf8(const char *local, char **result) noexcept {
     // empty text counts no units and fails.
     const int length = lstrlenA(local);
     const int count = to_utf16(local, length, nullptr, 0);
-    if (count == 0)
+    // The second test matters where size_t has 32 bits.
+    if (count == 0 || static_cast<std::size_t>(count) >= SIZE_MAX / sizeof(WCHAR))
         return -1;
 
-    // Zero-filled with one unit to spare, which terminates the units.
+    // One unit to spare, which terminates the units.
     auto *units =
-        static_cast<WCHAR *>(velm_calloc(static_cast<std::size_t>(count) + 1, sizeof(WCHAR)));
+        static_cast<WCHAR *>(velm_malloc((static_cast<std::size_t>(count) + 1) * sizeof(WCHAR)));
     if (units == nullptr)
         return -1;
     if (to_utf16(local, length, units, count) != count) {
         velm_free(units);
         return -1;
     }
+    units[count] = 0;
 
     const auto units_length = static_cast<std::size_t>(count);
     char *utf8 = static_cast<char *>(velm_malloc(count_utf8_bytes(units, units_length) + 1));

@@ -76,24 +76,18 @@ bool two_byte_sequence(const unsigned char *in) noexcept {
     return in_range(in[0], 0xC2, 0xDF) && (in[1] & 0xC0) == 0x80;
 }
 
-// Byte `b`, after `p1`, `p2` and `p3` (the three bytes before it, 0 before the
-// text), is a continuation byte exactly where a sequence still needs one: zero
-// when so. Written without branches, so that the loop over a text vectorises.
-unsigned char misplaced(unsigned char b, unsigned char p1, unsigned char p2,
-                        unsigned char p3) noexcept {
-    const bool continuation = (b & 0xC0) == 0x80;
-    const bool expected = ((p1 & 0xC0) == 0xC0) | ((p2 & 0xE0) == 0xE0) | ((p3 & 0xF0) == 0xF0);
-    return static_cast<unsigned char>(continuation != expected);
-}
-
-// Non-zero for a byte that never occurs in UTF-8 (C0, C1, F5-FF) and for the
-// byte after E0, ED and F0-FF, whose range is narrower than that of other
-// continuation bytes. Text without them is well-formed when every byte is
-// where it belongs; text with them (such as four-byte sequences) is counted
-// sequence by sequence, with every check, from the block that holds them.
-unsigned char unusual(unsigned char b, unsigned char p1) noexcept {
-    return static_cast<unsigned char>((p1 == 0xE0) | (p1 == 0xED) | ((p1 & 0xF0) == 0xF0) |
-                                      (static_cast<unsigned char>(b - 0xC0) <= 1) | (b >= 0xF5));
+// Non-zero unless byte `b`, after `p1` and `p2` (0 before the text), is where
+// it belongs in plain text: a continuation byte exactly where a sequence still
+// needs one, and none of the bytes that need the full check. Those are C0, C1
+// and F0-FF (plain text has no four-byte sequences) and the byte after E0 and
+// ED, whose range is narrower than that of other continuation bytes. Written
+// without branches, so that the loop over a block vectorises.
+unsigned char misfit(unsigned char b, unsigned char p1, unsigned char p2) noexcept {
+    const bool continuation = static_cast<unsigned char>(b - 0x80) < 0x40;
+    const bool expected = (p1 >= 0xC0) | (p2 >= 0xE0);
+    const bool unusual =
+        (p1 == 0xE0) | (p1 == 0xED) | (static_cast<unsigned char>(b - 0xC0) <= 1) | (b >= 0xF0);
+    return static_cast<unsigned char>((continuation != expected) | unusual);
 }
 
 // The units a byte of well-formed UTF-8 adds: one for the first byte of each
@@ -102,35 +96,51 @@ unsigned char units_of(unsigned char b) noexcept {
     return static_cast<unsigned char>(((b & 0xC0) != 0x80) + (b >= 0xF0));
 }
 
-// Counts the units of `in` while checking that its bytes are all where they
-// belong and none is unusual, byte by byte and without branches; stops at the
-// first block where that fails. `checked` is then the start of that block, or
-// `length`: the bytes before it fit. Each block is copied, after the three
-// bytes before it (zero before the text) and with zeros after the text, so
-// that one loop of a fixed length, which the compiler vectorises whole, serves
-// every block. Counts are kept in bytes within a block, as a block adds at most
-// 2 * 96.
+constexpr std::size_t check_block = 64;
+
+// The units of the `check_block` bytes at `bytes` (the two bytes before them
+// are read too) when all of them fit; -1 otherwise. One loop of a fixed
+// length, which the compiler vectorises whole.
+int block_units(const unsigned char *bytes) noexcept {
+    const unsigned char *before = bytes - 1;
+    const unsigned char *two_before = bytes - 2;
+    unsigned char bad = 0;
+    unsigned char units = 0;
+    for (std::size_t i = 0; i < check_block; ++i) {
+        bad |= misfit(bytes[i], before[i], two_before[i]);
+        units = static_cast<unsigned char>(units + ((bytes[i] & 0xC0) != 0x80));
+    }
+    return bad != 0 ? -1 : units;
+}
+
+// Counts the units of `in` while checking that its bytes all fit, a block at a
+// time; stops at the first block where that fails. `checked` is then the
+// start of that block, or `length`: the bytes before it fit. The first two
+// bytes are checked on their own, blocks after them in place; a last, short,
+// block is copied with zeros after it (each zero counts one unit).
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
-    constexpr std::size_t block = 96;
-    std::size_t count = 0;
-    for (std::size_t start = 0; start < length; start += block) {
-        unsigned char bytes[3 + block] = {};
-        const std::size_t before = start < 3 ? start : 3;
-        const std::size_t taken = length - start < block ? length - start : block;
-        std::memcpy(bytes + 3 - before, in + start - before, before + taken);
-        unsigned char bad = 0;
-        unsigned char units = 0;
-        for (std::size_t i = 3; i < 3 + block; ++i) {
-            bad |= misplaced(bytes[i], bytes[i - 1], bytes[i - 2], bytes[i - 3]) |
-                   unusual(bytes[i], bytes[i - 1]);
-            units = static_cast<unsigned char>(units + units_of(bytes[i]));
+    checked = 0;
+    const unsigned char first = length >= 1 ? in[0] : 0;
+    const unsigned char second = length >= 2 ? in[1] : 0;
+    if (misfit(first, 0, 0) | misfit(second, first, 0))
+        return 0;
+    std::size_t count = units_of(first) + units_of(second) - (length >= 2 ? 0 : 2 - length);
+    std::size_t start = length >= 2 ? 2 : length;
+    for (; start < length; start += check_block) {
+        const std::size_t taken = length - start < check_block ? length - start : check_block;
+        unsigned char copy[2 + check_block] = {};
+        const unsigned char *bytes = in + start;
+        if (taken < check_block) {
+            std::memcpy(copy, in + start - 2, 2 + taken);
+            bytes = copy + 2;
         }
-        if (bad != 0) {
+        const int units = block_units(bytes);
+        if (units < 0) {
             checked = start;
             return count;
         }
-        count += units - (block - taken); // a zero after the text counts one unit
+        count += static_cast<std::size_t>(units) - (check_block - taken);
     }
     checked = length;
     return count;

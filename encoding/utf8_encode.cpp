@@ -95,10 +95,11 @@ std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
         std::uint16_t extra = 0;
         std::uint16_t special = 0;
         for (std::size_t i = start; i < stop; ++i) {
+            // Shifts and equality tests only: cheap in every vector instruction set.
             const std::uint16_t unit = units[i];
-            const bool surrogate = static_cast<std::uint16_t>(unit - 0xD800) <= 0x7FF;
-            extra += static_cast<std::uint16_t>((unit > 0x7F) + (unit > 0x7FF));
-            special |= static_cast<std::uint16_t>((unit == 0) | surrogate);
+            const auto high = static_cast<std::uint16_t>(unit >> 11);
+            extra += static_cast<std::uint16_t>((unit >> 7 != 0) + (high != 0));
+            special |= static_cast<std::uint16_t>((unit == 0) | (high == 0x1B)); // D800-DFFF
         }
         if (special != 0)
             return count_code_points(units);

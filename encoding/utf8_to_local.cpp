@@ -61,7 +61,7 @@ int utf8_to_local(const char *utf8, char **result) noexcept {
         return -1;
     }
 
-    *result = static_cast<char *>(velm_calloc(static_cast<std::size_t>(size) + 1, 1));
+    *result = static_cast<char *>(velm_malloc(static_cast<std::size_t>(size) + 1));
     if (*result == nullptr) {
         std::fputs("Out of memory processing string to local charset\n", stderr);
         velm_free(units);
@@ -74,6 +74,7 @@ int utf8_to_local(const char *utf8, char **result) noexcept {
         *result = nullptr;
         return -1;
     }
+    (*result)[size] = '\0';
     velm_free(units);
     return 0;
 }

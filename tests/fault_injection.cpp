@@ -44,10 +44,6 @@ void *velm_malloc(std::size_t size) noexcept {
     return ++count == failing ? nullptr : remember(std::malloc(size));
 }
 
-void *velm_calloc(std::size_t n, std::size_t size) noexcept {
-    return ++count == failing ? nullptr : remember(std::calloc(n, size));
-}
-
 // A block these hooks did not hand out is counted, not released: releasing
 // it could crash the test before it reports.
 void velm_free(void *block) noexcept {

@@ -56,8 +56,9 @@ int MultiByteToWideChar(UINT, DWORD flags, LPCCH, int, LPWSTR units, int room) n
 int WideCharToMultiByte(UINT, DWORD flags, LPCWCH, int, LPSTR bytes, int room, LPCCH,
                         LPBOOL) noexcept {
     const int result = next_step(flags);
-    for (int i = 0; bytes != nullptr && i + 1 < result && i < room; ++i)
-        bytes[i] = 'a';
+    // The caller's length counts the terminator, so the result ends with it.
+    for (int i = 0; bytes != nullptr && i < result && i < room; ++i)
+        bytes[i] = i + 1 < result ? 'a' : '\0';
     return result;
 }
 
