@@ -63,6 +63,24 @@ bool narrow_ascii_block(const WCHAR *units, std::size_t count, char *utf8) noexc
     return true;
 }
 
+// True when the four units at `units` all have two-byte forms (0x80-0x7FF):
+// adding 0x7F80 to each brings it to bit 15, and none has bits above 10.
+bool four_two_byte_units(const WCHAR *units) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, units, sizeof word);
+    constexpr std::uint64_t lanes = 0x0001000100010001;
+    return (word & 0xF800 * lanes) == 0 &&
+           ((word + 0x7F80 * lanes) & 0x8000 * lanes) == 0x8000 * lanes;
+}
+
+// Their forms, in memory order: each unit's lane holds its first byte, then its second.
+std::uint64_t two_byte_forms(const WCHAR *units) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, units, sizeof word);
+    constexpr std::uint64_t lanes = 0x0001000100010001;
+    return (word >> 6 & 0x1F * lanes) | (word & 0x3F * lanes) << 8 | 0x80C0 * lanes;
+}
+
 char *encode_code_point(char32_t code_point, char *utf8) noexcept {
     if (code_point <= 0x7F) {
         *utf8++ = static_cast<char>(code_point);
@@ -137,6 +155,18 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
                 ++units;
             }
         } else if (unit <= 0x7FF) {
+            // Four at a time where a second follows, as in Cyrillic or Greek
+            // words; Latin text has its accented letters one by one.
+            if (end - units >= 4 && static_cast<WCHAR>(units[1] - 0x80) < 0x780 &&
+                four_two_byte_units(units)) {
+                do {
+                    const std::uint64_t forms = two_byte_forms(units);
+                    std::memcpy(utf8, &forms, sizeof forms);
+                    units += 4;
+                    utf8 += 8;
+                } while (end - units >= 4 && four_two_byte_units(units));
+                continue;
+            }
             // The terminating zero unit ends the run at the latest.
             do {
                 utf8[0] = static_cast<char>(0xC0 | *units >> 6);
