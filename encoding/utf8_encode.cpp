@@ -1,5 +1,6 @@
 #include "utf8_encode.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -62,6 +63,11 @@ bool narrow_ascii_block(const WCHAR *units, std::size_t count, char *utf8) noexc
         utf8[i] = static_cast<char>(units[i]);
     return true;
 }
+
+// The step below reads four units as one word, the first in its lowest 16 bits,
+// and writes the word's bytes lowest first: a little-endian machine's order.
+// Elsewhere it is not taken.
+constexpr bool little_endian = std::endian::native == std::endian::little;
 
 // True when the four units at `units` all have two-byte forms (0x80-0x7FF):
 // adding 0x7F80 to each brings it to bit 15, and none has bits above 10.
@@ -157,7 +163,7 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
         } else if (unit <= 0x7FF) {
             // Four at a time where a second follows, as in Cyrillic or Greek
             // words; Latin text has its accented letters one by one.
-            if (end - units >= 4 && static_cast<WCHAR>(units[1] - 0x80) < 0x780 &&
+            if (little_endian && end - units >= 4 && static_cast<WCHAR>(units[1] - 0x80) < 0x780 &&
                 four_two_byte_units(units)) {
                 do {
                     const std::uint64_t forms = two_byte_forms(units);
