@@ -96,17 +96,15 @@ unsigned char units_of(unsigned char b) noexcept {
     return static_cast<unsigned char>(((b & 0xC0) != 0x80) + (b >= 0xF0));
 }
 
-constexpr std::size_t check_block = 64;
-
-// The units of the `check_block` bytes at `bytes` (the two bytes before them
-// are read too) when all of them fit; -1 otherwise. One loop of a fixed
-// length, which the compiler vectorises whole.
-int block_units(const unsigned char *bytes) noexcept {
+// The units of the `Block` bytes at `bytes` (the two bytes before them are
+// read too) when all of them fit; -1 otherwise. One loop of a fixed length,
+// which the compiler vectorises whole.
+template <std::size_t Block> int block_units(const unsigned char *bytes) noexcept {
     const unsigned char *before = bytes - 1;
     const unsigned char *two_before = bytes - 2;
     unsigned char bad = 0;
     unsigned char units = 0;
-    for (std::size_t i = 0; i < check_block; ++i) {
+    for (std::size_t i = 0; i < Block; ++i) {
         bad |= misfit(bytes[i], before[i], two_before[i]);
         units = static_cast<unsigned char>(units + ((bytes[i] & 0xC0) != 0x80));
     }
@@ -116,10 +114,13 @@ int block_units(const unsigned char *bytes) noexcept {
 // Counts the units of `in` while checking that its bytes all fit, a block at a
 // time; stops at the first block where that fails. `checked` is then the
 // start of that block, or `length`: the bytes before it fit. The first two
-// bytes are checked on their own, blocks after them in place; a last, short,
-// block is copied with zeros after it (each zero counts one unit).
+// bytes are checked on their own, blocks after them in place: long ones while
+// they fit, then short ones, and a last, shorter, one is copied with zeros
+// after it (each zero counts one unit).
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
+    constexpr std::size_t long_block = 64;
+    constexpr std::size_t short_block = 16;
     checked = 0;
     const unsigned char first = length >= 1 ? in[0] : 0;
     const unsigned char second = length >= 2 ? in[1] : 0;
@@ -127,20 +128,28 @@ std::size_t count_checked(const unsigned char *in, std::size_t length,
         return 0;
     std::size_t count = units_of(first) + units_of(second) - (length >= 2 ? 0 : 2 - length);
     std::size_t start = length >= 2 ? 2 : length;
-    for (; start < length; start += check_block) {
-        const std::size_t taken = length - start < check_block ? length - start : check_block;
-        unsigned char copy[2 + check_block] = {};
-        const unsigned char *bytes = in + start;
-        if (taken < check_block) {
-            std::memcpy(copy, in + start - 2, 2 + taken);
-            bytes = copy + 2;
-        }
-        const int units = block_units(bytes);
+    for (; length - start >= long_block; start += long_block) {
+        const int units = block_units<long_block>(in + start);
         if (units < 0) {
             checked = start;
             return count;
         }
-        count += static_cast<std::size_t>(units) - (check_block - taken);
+        count += static_cast<std::size_t>(units);
+    }
+    for (; start < length; start += short_block) {
+        const std::size_t taken = length - start < short_block ? length - start : short_block;
+        unsigned char copy[2 + short_block] = {};
+        const unsigned char *bytes = in + start;
+        if (taken < short_block) {
+            std::memcpy(copy, in + start - 2, 2 + taken);
+            bytes = copy + 2;
+        }
+        const int units = block_units<short_block>(bytes);
+        if (units < 0) {
+            checked = start;
+            return count;
+        }
+        count += static_cast<std::size_t>(units) - (short_block - taken);
     }
     checked = length;
     return count;

@@ -26,8 +26,13 @@ struct MarkRange {
 // The range of the marks whose compositions `table` (unit -> code) does not give as `unmapped`.
 MarkRange composing_marks_of(const std::uint16_t *table, std::uint16_t unmapped) noexcept;
 
-// Whether a unit after the first of the `length` at `units` lies in `marks`.
-bool has_mark_in(const WCHAR *units, std::size_t length, MarkRange marks) noexcept;
+// What one pass over the `length` units at `units` finds: whether a unit after the first lies in
+// `marks`, and whether every unit is ASCII.
+struct MarkScan {
+    bool mark;
+    bool ascii;
+};
+MarkScan scan_for_marks(const WCHAR *units, std::size_t length, MarkRange marks) noexcept;
 
 } // namespace platform
 

@@ -1,5 +1,4 @@
 // UTF-16 to code page: WideCharToMultiByte's conversion.
-#include "ascii_copy.h"
 #include "composition.h"
 #include "conversions.h"
 
@@ -9,10 +8,14 @@ namespace platform {
 namespace {
 
 // A single-byte code page and a text in which nothing composes: one byte per unit, whatever
-// the flags. dst has room for all of them.
-void units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length,
-                           char *dst) noexcept {
-    if (page.ascii && narrow_ascii(src, length, dst)) {
+// the flags. dst has room for all of them. `ascii`: the text is all ASCII, and so is the code
+// page below 0x80.
+void units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length, char *dst,
+                           bool ascii) noexcept {
+    if (ascii) {
+        for (std::size_t i = 0; i < length; ++i) {
+            dst[i] = static_cast<char>(src[i]);
+        }
         return;
     }
     // Four units a step: the loads of one do not wait for the stores of another.
@@ -45,12 +48,14 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
     const bool composite_check = (flags & WC_COMPOSITECHECK) != 0;
     const bool to_terminator = srclen < 0;
     const std::size_t end = to_terminator ? SIZE_MAX : static_cast<std::size_t>(srclen);
-    if (!page.dbcs && !to_terminator && (dstlen == 0 || dstlen >= srclen) &&
-        !(composite_check && has_mark_in(src, end, page.composing_marks))) {
-        if (dstlen != 0) {
-            units_to_single_bytes(page, src, end, dst);
+    if (!page.dbcs && !to_terminator && (dstlen == 0 || dstlen >= srclen)) {
+        const MarkScan scan = scan_for_marks(src, end, page.composing_marks);
+        if (!(composite_check && scan.mark)) {
+            if (dstlen != 0) {
+                units_to_single_bytes(page, src, end, dst, page.ascii && scan.ascii);
+            }
+            return srclen;
         }
-        return srclen;
     }
 
     const std::uint16_t *table = page.from_unicode.data();
