@@ -42,11 +42,14 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
         if (dstlen == 0) {
             return srclen;
         }
-        const int count = srclen < dstlen ? srclen : dstlen;
-        if (!page.ascii || !widen_ascii(src, static_cast<std::size_t>(count), dst)) {
-            look_up_bytes(page, src, count, dst);
+        // Widened as ASCII while it is; text whose first bytes are not is looked up at once.
+        const auto count = static_cast<std::size_t>(srclen < dstlen ? srclen : dstlen);
+        const std::size_t first = count < 64 ? count : 64;
+        if (!page.ascii || !widen_ascii(src, first, dst) ||
+            !widen_ascii(src + first, count - first, dst + first)) {
+            look_up_bytes(page, src, static_cast<int>(count), dst);
         }
-        return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : count;
+        return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : static_cast<int>(count);
     }
     int out = 0;
     for (int i = 0; i < srclen; ++out) {
