@@ -264,17 +264,20 @@ void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&un
     while (in < end && units < wide_end) {
         const unsigned first = in[0];
         if (first <= 0x7F) {
-            if (in[1] > 0x7F) { // one ASCII byte between other letters
-                *units++ = static_cast<WCHAR>(first);
-                ++in;
-            } else {
-                const std::uint64_t word = load_word(in);
-                const std::uint64_t above_ascii = word & 0x8080808080808080;
+            // Eight ASCII bytes a step while they last, then byte by byte: the
+            // short runs between the accented letters of Latin text. The byte
+            // that ends the run is among the eight just read, so neither the
+            // bytes nor the room for units run out.
+            const std::uint64_t word = load_word(in);
+            if ((word & 0x8080808080808080) == 0) {
                 widen_eight(word, units);
-                const int run = above_ascii == 0 ? 8 : std::countr_zero(above_ascii) / 8;
-                in += run;
-                units += run;
+                in += 8;
+                units += 8;
+                continue;
             }
+            do {
+                *units++ = *in++;
+            } while (*in <= 0x7F);
         } else if (first < 0xE0) {
             if (four_two_byte_sequences(load_word(in))) {
                 const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
