@@ -171,7 +171,8 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
                     units += 4;
                     utf8 += 8;
                 } while (end - units >= 4 && four_two_byte_units(units));
-                continue;
+                if (static_cast<WCHAR>(*units - 0x80) >= 0x780)
+                    continue;
             }
             // The terminating zero unit ends the run at the latest.
             do {
