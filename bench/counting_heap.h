@@ -1,4 +1,4 @@
-// The module's heap hooks in the benchmark program: plain malloc, calloc and
+// The module's heap hooks in the benchmark program: plain malloc and
 // free, with every allocation counted.
 #pragma once
 
