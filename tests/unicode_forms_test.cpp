@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "utf8_decode.h"
@@ -87,10 +88,11 @@ INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases), Rul
 
 // Well-formed text is counted in blocks of bytes; a text that turns ill-formed
 // in a later block is counted again from the last sequence before that block.
-// Each case's sequences are placed at every offset around the first block's end.
+// Each case's sequences are placed at every offset around the ends of the first
+// two long blocks (after the first two bytes, 64 bytes each).
 TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
     for (const DecodeCase &c : decode_cases) {
-        for (std::size_t offset = 88; offset <= 100; ++offset) {
+        for (std::size_t offset = 58; offset <= 138; offset += offset == 74 ? 48 : 1) {
             const std::string text = std::string(offset, 'a') + "\xD0\x96\xE2\x82\xAC" + c.utf8;
             Units expected(offset, 'a');
             expected.push_back(0x416);
@@ -181,23 +183,37 @@ const RunTail decode_tails[] = {
 
 class DecodeAfterAsciiRun : public testing::TestWithParam<RunTail> {};
 
+// A run of ASCII letters, or of Cyrillic ones (two bytes each), and its UTF-8.
+std::pair<Units, std::string> letters(std::size_t run, bool cyrillic) {
+    Units units;
+    std::string utf8;
+    for (std::size_t i = 0; i < run; ++i) {
+        const auto unit = static_cast<char16_t>((cyrillic ? 0x430 : 'a') + i);
+        units.push_back(unit);
+        if (cyrillic) {
+            utf8 += static_cast<char>(0xC0 | unit >> 6);
+            utf8 += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            utf8 += static_cast<char>(unit);
+        }
+    }
+    return {units, utf8};
+}
+
 TEST_P(DecodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
     for (std::size_t run = 0; run <= 16; ++run) {
-        SCOPED_TRACE(testing::Message() << "run of " << run);
-        std::string utf8;
-        Units units;
-        for (std::size_t i = 0; i < run; ++i) {
-            utf8 += static_cast<char>('a' + i);
-            units.push_back('a' + static_cast<unsigned>(i));
+        for (const bool cyrillic : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "run of " << run << (cyrillic ? " Cyrillic" : ""));
+            auto [units, utf8] = letters(run, cyrillic);
+            utf8 += GetParam().utf8;
+            units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
+            EXPECT_EQ(decode(utf8), units);
+            // The same after a two-byte letter, which moves the run against the
+            // words of the text.
+            Units shifted = {0xE9};
+            shifted.insert(shifted.end(), units.begin(), units.end());
+            EXPECT_EQ(decode("\xC3\xA9" + utf8), shifted);
         }
-        utf8 += GetParam().utf8;
-        units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
-        EXPECT_EQ(decode(utf8), units);
-        // The same after a two-byte letter, which moves the run against the
-        // words of the text.
-        Units shifted = {0xE9};
-        shifted.insert(shifted.end(), units.begin(), units.end());
-        EXPECT_EQ(decode("\xC3\xA9" + utf8), shifted);
     }
 }
 
@@ -231,25 +247,26 @@ class EncodeAfterAsciiRun : public testing::TestWithParam<UnitTail> {};
 
 TEST_P(EncodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
     for (std::size_t run = 0; run <= 16; ++run) {
-        SCOPED_TRACE(testing::Message() << "run of " << run);
-        for (const Units &before : {Units{}, Units{0x416}}) {
-            std::vector<WCHAR> units(before.begin(), before.end());
-            std::string expected = before.empty() ? "" : "\xD0\x96";
-            for (std::size_t i = 0; i < run; ++i) {
-                units.push_back(static_cast<WCHAR>('a' + i));
-                expected += static_cast<char>('a' + i);
+        for (const bool cyrillic : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "run of " << run << (cyrillic ? " Cyrillic" : ""));
+            for (const Units &before : {Units{}, Units{0x416}}) {
+                std::vector<WCHAR> units(before.begin(), before.end());
+                std::string expected = before.empty() ? "" : "\xD0\x96";
+                const auto [run_units, run_utf8] = letters(run, cyrillic);
+                units.insert(units.end(), run_units.begin(), run_units.end());
+                expected += run_utf8;
+                units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
+                expected += GetParam().utf8;
+                const std::size_t length = units.size();
+                units.push_back(0);
+                const std::size_t count = count_utf8_bytes(units.data(), length);
+                ASSERT_EQ(count, expected.size());
+                std::string out(count + 2, '\x7E');
+                encode_utf8(units.data(), length, out.data());
+                EXPECT_EQ(out.substr(0, count), expected);
+                EXPECT_EQ(out[count], '\0');
+                EXPECT_EQ(out[count + 1], '\x7E') << "written past the terminator";
             }
-            units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
-            expected += GetParam().utf8;
-            const std::size_t length = units.size();
-            units.push_back(0);
-            const std::size_t count = count_utf8_bytes(units.data(), length);
-            ASSERT_EQ(count, expected.size());
-            std::string out(count + 2, '\x7E');
-            encode_utf8(units.data(), length, out.data());
-            EXPECT_EQ(out.substr(0, count), expected);
-            EXPECT_EQ(out[count], '\0');
-            EXPECT_EQ(out[count + 1], '\x7E') << "written past the terminator";
         }
     }
 }
