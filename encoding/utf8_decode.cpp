@@ -137,11 +137,12 @@ std::size_t count_checked(const unsigned char *in, std::size_t length,
         count += static_cast<std::size_t>(units);
     }
     for (; start < length; start += short_block) {
-        const std::size_t taken = length - start < short_block ? length - start : short_block;
         unsigned char copy[2 + short_block] = {};
         const unsigned char *bytes = in + start;
-        if (taken < short_block) {
-            std::memcpy(copy, in + start - 2, 2 + taken);
+        std::size_t zeros = 0;
+        if (length - start < short_block) {
+            zeros = short_block - (length - start);
+            std::memcpy(copy, in + start - 2, 2 + length - start);
             bytes = copy + 2;
         }
         const int units = block_units<short_block>(bytes);
@@ -149,7 +150,7 @@ std::size_t count_checked(const unsigned char *in, std::size_t length,
             checked = start;
             return count;
         }
-        count += static_cast<std::size_t>(units) - (short_block - taken);
+        count += static_cast<std::size_t>(units) - zeros;
     }
     checked = length;
     return count;
