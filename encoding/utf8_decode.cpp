@@ -114,20 +114,22 @@ template <std::size_t Block> int block_units(const unsigned char *bytes) noexcep
 // Counts the units of `in` while checking that its bytes all fit, a block at a
 // time; stops at the first block where that fails. `checked` is then the
 // start of that block, or `length`: the bytes before it fit. The first two
-// bytes are checked on their own, blocks after them in place: long ones while
+// bytes are checked one by one, blocks after them in place: long ones while
 // they fit, then short ones, and a last, shorter, one is copied with zeros
-// after it (each zero counts one unit).
+// after it (each zero counts one unit). A sequence that the end cuts short is
+// left to the caller.
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
     constexpr std::size_t long_block = 64;
     constexpr std::size_t short_block = 16;
     checked = 0;
-    const unsigned char first = length >= 1 ? in[0] : 0;
-    const unsigned char second = length >= 2 ? in[1] : 0;
-    if (misfit(first, 0, 0) | misfit(second, first, 0))
-        return 0;
-    std::size_t count = units_of(first) + units_of(second) - (length >= 2 ? 0 : 2 - length);
-    std::size_t start = length >= 2 ? 2 : length;
+    std::size_t count = 0;
+    std::size_t start = 0;
+    for (; start < length && start < 2; ++start) {
+        if (misfit(in[start], start == 1 ? in[0] : 0, 0))
+            return 0;
+        count += units_of(in[start]);
+    }
     for (; length - start >= long_block; start += long_block) {
         const int units = block_units<long_block>(in + start);
         if (units < 0) {
@@ -256,10 +258,9 @@ void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
 
 // Well-formed text as count_checked passes it (sequences of one to three bytes),
 // while eight bytes and room for eight units are left: the first byte alone
-// gives a sequence's length, and nothing is checked. ASCII runs and runs of
-// two-byte sequences are taken a word at a time: an ASCII run's first eight
-// bytes are all widened and the units after the run then written over.
-// Advances `in` and `units` past what it decodes.
+// gives a sequence's length, and nothing is checked. Eight ASCII bytes and four
+// two-byte sequences are taken a word at a time where the word holds just
+// them. Advances `in` and `units` past what it decodes.
 void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&units,
                   const WCHAR *wide_end) noexcept {
     while (in < end && units < wide_end) {
@@ -269,9 +270,8 @@ void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&un
             // short runs between the accented letters of Latin text. The byte
             // that ends the run is among the eight just read, so neither the
             // bytes nor the room for units run out.
-            const std::uint64_t word = load_word(in);
-            if ((word & 0x8080808080808080) == 0) {
-                widen_eight(word, units);
+            if (eight_ascii_bytes(in)) {
+                widen_eight(load_word(in), units);
                 in += 8;
                 units += 8;
                 continue;

@@ -33,13 +33,21 @@ std::size_t count_code_points(const WCHAR *units) noexcept {
     return total;
 }
 
+// Four units read as one 64-bit word, and a word with 1 in each unit's lane.
+std::uint64_t load_four(const WCHAR *units) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, units, sizeof word);
+    return word;
+}
+
+constexpr std::uint64_t lanes = 0x0001000100010001;
+
 // True when the four units at `units` are all ASCII and none is zero: each is
 // then one byte of its own. Checked on one 64-bit load: a unit below 0x80 plus
 // 0x7F reaches bit 7 exactly when it is not zero, and carries into no other
 // unit.
 bool four_ascii_units(const WCHAR *units) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, units, sizeof word);
+    const std::uint64_t word = load_four(units);
     constexpr std::uint64_t above_ascii = 0xFF80FF80FF80FF80;
     constexpr std::uint64_t sevens = 0x007F007F007F007F;
     constexpr std::uint64_t bit_sevens = 0x0080008000800080;
@@ -69,21 +77,20 @@ bool narrow_ascii_block(const WCHAR *units, std::size_t count, char *utf8) noexc
 // Elsewhere it is not taken.
 constexpr bool little_endian = std::endian::native == std::endian::little;
 
-// True when the four units at `units` all have two-byte forms (0x80-0x7FF):
-// adding 0x7F80 to each brings it to bit 15, and none has bits above 10.
-bool four_two_byte_units(const WCHAR *units) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, units, sizeof word);
-    constexpr std::uint64_t lanes = 0x0001000100010001;
+// Whether `unit` has a two-byte form: 0x80-0x7FF.
+bool has_two_byte_form(unsigned unit) noexcept {
+    return static_cast<WCHAR>(unit - 0x80) < 0x780;
+}
+
+// True when the four units in `word` all have two-byte forms: adding 0x7F80 to
+// each brings it to bit 15, and none has bits above 10.
+bool four_two_byte_units(std::uint64_t word) noexcept {
     return (word & 0xF800 * lanes) == 0 &&
            ((word + 0x7F80 * lanes) & 0x8000 * lanes) == 0x8000 * lanes;
 }
 
 // Their forms, in memory order: each unit's lane holds its first byte, then its second.
-std::uint64_t two_byte_forms(const WCHAR *units) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, units, sizeof word);
-    constexpr std::uint64_t lanes = 0x0001000100010001;
+std::uint64_t two_byte_forms(std::uint64_t word) noexcept {
     return (word >> 6 & 0x1F * lanes) | (word & 0x3F * lanes) << 8 | 0x80C0 * lanes;
 }
 
@@ -163,15 +170,15 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
         } else if (unit <= 0x7FF) {
             // Four at a time where a second follows, as in Cyrillic or Greek
             // words; Latin text has its accented letters one by one.
-            if (little_endian && end - units >= 4 && static_cast<WCHAR>(units[1] - 0x80) < 0x780 &&
-                four_two_byte_units(units)) {
+            if (little_endian && end - units >= 4 && has_two_byte_form(units[1]) &&
+                four_two_byte_units(load_four(units))) {
                 do {
-                    const std::uint64_t forms = two_byte_forms(units);
+                    const std::uint64_t forms = two_byte_forms(load_four(units));
                     std::memcpy(utf8, &forms, sizeof forms);
                     units += 4;
                     utf8 += 8;
-                } while (end - units >= 4 && four_two_byte_units(units));
-                if (static_cast<WCHAR>(*units - 0x80) >= 0x780)
+                } while (end - units >= 4 && four_two_byte_units(load_four(units)));
+                if (!has_two_byte_form(*units))
                     continue;
             }
             // The terminating zero unit ends the run at the latest.
@@ -180,7 +187,7 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
                 utf8[1] = static_cast<char>(0x80 | (*units & 0x3F));
                 utf8 += 2;
                 ++units;
-            } while (static_cast<WCHAR>(*units - 0x80) < 0x780);
+            } while (has_two_byte_form(*units));
         } else {
             utf8 = encode_code_point(next_code_point(units), utf8);
         }
