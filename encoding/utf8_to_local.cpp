@@ -1,7 +1,6 @@
 // UTF-8 to the ANSI code page: the module's own decoder produces UTF-16, the
 // platform converts UTF-16 to the code page. Every failure is reported on the
 // standard error stream.
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -26,15 +25,25 @@ int from_utf16(const WCHAR *units, int length, char *local, int room) noexcept {
 void report_translation_error() noexcept {
     // Read before any output: writing may change the thread's last error.
     const long error = static_cast<long>(GetLastError());
-    // Formatted by hand: on Windows, printf-style formatting would link the
-    // C++ runtime's own printf into the module, twice its size.
+    // Formatted by hand, digits from the last: on Windows, printf-style
+    // formatting would link the C++ runtime's own printf into the module,
+    // twice its size, and std::to_chars brings a table of its own.
     static const char prefix[] = "Unicode translation error ";
     char line[sizeof prefix + 24];
-    std::memcpy(line, prefix, sizeof prefix - 1);
-    char *end = std::to_chars(line + sizeof prefix - 1, line + sizeof line - 2, error).ptr;
-    end[0] = '\n';
-    end[1] = '\0';
-    std::fputs(line, stderr);
+    char *first = line + sizeof line - 2;
+    first[0] = '\n';
+    first[1] = '\0';
+    auto rest =
+        error < 0 ? 0UL - static_cast<unsigned long>(error) : static_cast<unsigned long>(error);
+    do {
+        *--first = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (error < 0)
+        *--first = '-';
+    first -= sizeof prefix - 1;
+    std::memcpy(first, prefix, sizeof prefix - 1);
+    std::fputs(first, stderr);
 }
 
 } // namespace

@@ -127,6 +127,19 @@ TEST(PlatformFailure, Utf8ToLocalCountingFailureIsReported) {
     EXPECT_EQ(live_allocations(), 0u);
 }
 
+// The error number is written by hand; it must read as the C library writes a
+// long (a DWORD above 0x7FFFFFFF is negative where long has 32 bits).
+TEST(PlatformFailure, Utf8ToLocalReportsAnyErrorNumber) {
+    for (const DWORD error : {DWORD{0}, DWORD{10}, DWORD{0x7FFFFFFF}, DWORD{0xFFFFFFFF}}) {
+        start({{0, error}});
+        char *out = nullptr;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(utf8_to_local("xyz", &out), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "Unicode translation error " + std::to_string(static_cast<long>(error)) + "\n");
+    }
+}
+
 TEST(PlatformFailure, Utf8ToLocalConversionDisagreeingWithItsCountIsReported) {
     start({{4}, {0, ERROR_INSUFFICIENT_BUFFER}});
     char sentinel = 0;
