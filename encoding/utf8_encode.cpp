@@ -77,9 +77,16 @@ bool narrow_ascii_block(const WCHAR *units, std::size_t count, char *utf8) noexc
 // Elsewhere it is not taken.
 constexpr bool little_endian = std::endian::native == std::endian::little;
 
-// Whether `unit` has a two-byte form: 0x80-0x7FF.
-bool has_two_byte_form(unsigned unit) noexcept {
-    return static_cast<WCHAR>(unit - 0x80) < 0x780;
+// True when the four units in `word` are all from 1 to 0x7FF: one or two bytes
+// each. Less one, a zero unit becomes 0xFFFF (and borrows from the next unit,
+// which does not matter once one unit fails).
+bool four_short_units(std::uint64_t word) noexcept {
+    return ((word | (word - lanes)) & 0xF800 * lanes) == 0;
+}
+
+// Of four short units, bit 15 of each lane set where the unit takes two bytes.
+std::uint64_t two_byte_lanes(std::uint64_t word) noexcept {
+    return (word + 0x7F80 * lanes) & 0x8000 * lanes;
 }
 
 // True when the four units in `word` all have two-byte forms: adding 0x7F80 to
@@ -94,13 +101,42 @@ std::uint64_t two_byte_forms(std::uint64_t word) noexcept {
     return (word >> 6 & 0x1F * lanes) | (word & 0x3F * lanes) << 8 | 0x80C0 * lanes;
 }
 
-char *encode_code_point(char32_t code_point, char *utf8) noexcept {
-    if (code_point <= 0x7F) {
-        *utf8++ = static_cast<char>(code_point);
-    } else if (code_point <= 0x7FF) {
-        *utf8++ = static_cast<char>(0xC0 | code_point >> 6);
-        *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
-    } else if (code_point <= 0xFFFF) {
+// The UTF-8 form of each unit below 0x800, its first byte lowest (a second one
+// from 0x80 on), and the form's length in bytes from bit 16. Filled when the
+// module is loaded, before any thread can use it: 8 KiB that the module file
+// need not hold.
+std::uint32_t short_forms[0x800];
+
+bool fill_short_forms() noexcept {
+    for (std::uint32_t unit = 0; unit < 0x80; ++unit)
+        short_forms[unit] = unit | 1 << 16;
+    // The first byte of a two-byte form names a row of 64 units, the second
+    // byte a unit in that row.
+    for (std::uint32_t row = 2; row < 0x20; ++row) {
+        for (std::uint32_t low = 0; low < 0x40; ++low)
+            short_forms[row << 6 | low] = (0xC0 | row) | (0x80 | low) << 8 | 2 << 16;
+    }
+    return true;
+}
+
+const bool short_forms_filled = fill_short_forms();
+
+// Writes a form from short_forms, and a spare byte after a one-byte form, which
+// the next form or the terminator overwrites; returns the end of the form.
+char *put_short_form(std::uint32_t form, char *utf8) noexcept {
+    if constexpr (little_endian) {
+        const auto pair = static_cast<std::uint16_t>(form);
+        std::memcpy(utf8, &pair, sizeof pair);
+    } else {
+        utf8[0] = static_cast<char>(form);
+        utf8[1] = static_cast<char>(form >> 8);
+    }
+    return utf8 + (form >> 16);
+}
+
+// Code points from 0x800 on: three bytes, or four from 0x10000 on.
+char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
+    if (code_point <= 0xFFFF) {
         *utf8++ = static_cast<char>(0xE0 | code_point >> 12);
         *utf8++ = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
         *utf8++ = static_cast<char>(0x80 | (code_point & 0x3F));
@@ -139,58 +175,66 @@ std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
     return total;
 }
 
-// ASCII units are taken four at a time where the four are all ASCII; that is
-// checked only at an ASCII unit, so that other scripts do not pay for it. Eight
-// ASCII units in, the run is likely an ASCII text: blocks of 32 units follow
-// while they are all ASCII. Units with two-byte forms are taken in a run of
-// their own.
+// Units from 1 to 0x7FF are taken four at a time where a word holds four:
+// ASCII words (then blocks of 32 units while they are all ASCII), words of
+// two-byte forms, and mixed words, each unit of those from a table. Other units
+// are taken one by one.
 void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
     constexpr std::ptrdiff_t block = 32;
+    const std::uint32_t *const forms = short_forms;
     const WCHAR *const end = units + length;
+    // Four units or more are left while units < last_word.
+    const WCHAR *const last_word = length >= 4 ? end - 3 : units;
     while (units < end) {
+        if (little_endian && units < last_word) {
+            std::uint64_t word = load_four(units);
+            if (four_short_units(word)) {
+                std::uint64_t two = two_byte_lanes(word);
+                if (two == 0) {
+                    for (int i = 0; i < 4; ++i)
+                        utf8[i] = static_cast<char>(units[i]);
+                    units += 4;
+                    utf8 += 4;
+                    if (end - units >= block && four_ascii_units(units)) {
+                        while (end - units >= block && narrow_ascii_block(units, block, utf8)) {
+                            units += block;
+                            utf8 += block;
+                        }
+                    }
+                    continue;
+                }
+                if (two == 0x8000 * lanes) {
+                    // Words of letters with two-byte forms, as in Cyrillic or Greek.
+                    do {
+                        const std::uint64_t pairs = two_byte_forms(word);
+                        std::memcpy(utf8, &pairs, sizeof pairs);
+                        units += 4;
+                        utf8 += 8;
+                    } while (units < last_word && four_two_byte_units(word = load_four(units)));
+                    continue;
+                }
+                // Mixed words, as in Latin text, while they last.
+                do {
+                    for (int i = 0; i < 4; ++i)
+                        utf8 = put_short_form(forms[units[i]], utf8);
+                    units += 4;
+                    if (units >= last_word)
+                        break;
+                    word = load_four(units);
+                    two = two_byte_lanes(word);
+                } while (four_short_units(word) && two != 0 && two != 0x8000 * lanes);
+                continue;
+            }
+        }
         const unsigned unit = *units;
+        if (static_cast<WCHAR>(unit - 1) < 0x7FF) {
+            utf8 = put_short_form(forms[unit], utf8);
+            ++units;
+            continue;
+        }
         if (unit == 0)
             break;
-        if (unit <= 0x7F) {
-            if (end - units >= 4 && four_ascii_units(units)) {
-                for (int i = 0; i < 4; ++i)
-                    utf8[i] = static_cast<char>(units[i]);
-                units += 4;
-                utf8 += 4;
-                if (end - units >= block && four_ascii_units(units)) {
-                    while (end - units >= block && narrow_ascii_block(units, block, utf8)) {
-                        units += block;
-                        utf8 += block;
-                    }
-                }
-            } else {
-                *utf8++ = static_cast<char>(unit);
-                ++units;
-            }
-        } else if (unit <= 0x7FF) {
-            // Four at a time where a second follows, as in Cyrillic or Greek
-            // words; Latin text has its accented letters one by one.
-            if (little_endian && end - units >= 4 && has_two_byte_form(units[1]) &&
-                four_two_byte_units(load_four(units))) {
-                do {
-                    const std::uint64_t forms = two_byte_forms(load_four(units));
-                    std::memcpy(utf8, &forms, sizeof forms);
-                    units += 4;
-                    utf8 += 8;
-                } while (end - units >= 4 && four_two_byte_units(load_four(units)));
-                if (!has_two_byte_form(*units))
-                    continue;
-            }
-            // The terminating zero unit ends the run at the latest.
-            do {
-                utf8[0] = static_cast<char>(0xC0 | *units >> 6);
-                utf8[1] = static_cast<char>(0x80 | (*units & 0x3F));
-                utf8 += 2;
-                ++units;
-            } while (has_two_byte_form(*units));
-        } else {
-            utf8 = encode_code_point(next_code_point(units), utf8);
-        }
+        utf8 = encode_long_code_point(next_code_point(units), utf8);
     }
     *utf8 = '\0';
 }

@@ -234,6 +234,7 @@ const UnitTail encode_tails[] = {
     {"two bytes", {0xE9}, "\xC3\xA9"},
     {"highest two bytes", {0x7FF}, "\xDF\xBF"},
     {"three bytes", {0x20AC}, "\xE2\x82\xAC"},
+    {"lowest three bytes", {0x800}, "\xE0\xA0\x80"},
     {"pair", {0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
     {"lone high", {0xD83D}, "\xEF\xBF\xBD"},
     {"lone low then ascii",
