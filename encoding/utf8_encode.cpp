@@ -213,7 +213,9 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
                     } while (units < last_word && four_two_byte_units(word = load_four(units)));
                     continue;
                 }
-                // Mixed words, as in Latin text, while they last.
+                // Mixed words, as in Latin text, while they last; words of
+                // two-byte forms in between, as in the short words of Cyrillic
+                // text, too.
                 do {
                     for (int i = 0; i < 4; ++i)
                         utf8 = put_short_form(forms[units[i]], utf8);
@@ -222,7 +224,7 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
                         break;
                     word = load_four(units);
                     two = two_byte_lanes(word);
-                } while (four_short_units(word) && two != 0 && two != 0x8000 * lanes);
+                } while (four_short_units(word) && two != 0);
                 continue;
             }
         }
