@@ -5,7 +5,8 @@
 // leaves the result pointer alone. The same bytes read as UTF-16 units check
 // the encoder's fast paths against the reference encoder, and
 // WideCharToMultiByte's single-byte fast path against its unit-by-unit loop
-// (taken when the length is -1).
+// (taken when the length is -1). MultiByteToWideChar's single-byte fast paths are checked
+// against the code page's table, byte by byte.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "code_page_tables.h"
 #include "codepage.h"
 #include "encoding.h"
 #include "fuzz_support.h"
@@ -79,6 +81,20 @@ void check_single_byte_fast_path(const std::vector<char16_t> &units) {
           "a length converts as up to the terminator does");
 }
 
+// A single-byte code page converts each byte through its table, whichever of its fast paths
+// (ASCII widened whole, the other bytes found a word at a time) takes the text.
+void check_single_byte_conversion(const char *text, int length) {
+    DWORD error = 0;
+    const platform::CodePage *page = platform::code_page(CP_ACP, error);
+    if (page == nullptr || page->dbcs)
+        return;
+    const std::vector<char16_t> units = platform_units(text, length);
+    bool same = units.size() == static_cast<std::size_t>(length);
+    for (std::size_t i = 0; same && i < units.size(); ++i)
+        same = units[i] == page->single[static_cast<unsigned char>(text[i])];
+    check(same, "each byte becomes its unit in the code page's table");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -98,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         check(utf8 == &sentinel, "a refused empty text leaves the result pointer alone");
         return 0;
     }
+    check_single_byte_conversion(text.get(), static_cast<int>(length));
     check(result == 0, "a non-empty text converts");
     check(utf8 != nullptr && utf8 != &sentinel, "a converted text is handed out");
 

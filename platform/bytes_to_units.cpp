@@ -30,6 +30,36 @@ void look_up_bytes(const CodePage &page, const unsigned char *src, int count, WC
     }
 }
 
+// Whether at most a quarter of `count` bytes, up to 64, are from 0x80 on, as in Latin text: a
+// loop the compiler vectorises.
+bool mostly_ascii(const unsigned char *src, std::size_t count) noexcept {
+    unsigned char high = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        high = static_cast<unsigned char>(high + (src[i] >> 7));
+    }
+    return high <= count / 4;
+}
+
+// Text already widened as ASCII, for code pages that read ASCII as ASCII: the bytes from 0x80
+// on are looked up, found eight bytes at a time.
+void look_up_high_bytes(const CodePage &page, const unsigned char *src, std::size_t count,
+                        WCHAR *dst) noexcept {
+    std::size_t i = 0;
+    for (; count - i >= 8; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, src + i, sizeof word);
+        for (std::uint64_t high = word & 0x8080808080808080; high != 0; high &= high - 1) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(high)
+                                                                       : std::countl_zero(high);
+            const std::size_t k = i + static_cast<std::size_t>(bit / 8);
+            dst[k] = page.single[src[k]];
+        }
+    }
+    for (; i < count; ++i) {
+        dst[i] = page.single[src[i]];
+    }
+}
+
 } // namespace
 
 // A lead byte followed by a non-zero byte takes that byte as its trail, whether or not the
@@ -42,12 +72,15 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
         if (dstlen == 0) {
             return srclen;
         }
-        // Widened as ASCII while it is; text whose first bytes are not is looked up at once.
+        // Widened as ASCII, where the code page reads ASCII as ASCII, and the other bytes looked
+        // up; text whose first bytes are not mostly ASCII is looked up whole at once.
         const auto count = static_cast<std::size_t>(srclen < dstlen ? srclen : dstlen);
         const std::size_t first = count < 64 ? count : 64;
-        if (!page.ascii || !widen_ascii(src, first, dst) ||
-            !widen_ascii(src + first, count - first, dst + first)) {
+        const bool ascii_start = page.ascii && widen_ascii(src, first, dst);
+        if (!page.ascii || (!ascii_start && !mostly_ascii(src, first))) {
             look_up_bytes(page, src, static_cast<int>(count), dst);
+        } else if (!widen_ascii(src + first, count - first, dst + first) || !ascii_start) {
+            look_up_high_bytes(page, src, count, dst);
         }
         return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : static_cast<int>(count);
     }

@@ -341,6 +341,23 @@ TEST(SingleByteTables, EveryCodePageAgreesWithIconvWhereIconvDefinesTheByte) {
     }
 }
 
+// Mostly ASCII text is widened whole and its other bytes are looked up, a word at a time: every
+// byte must land where it stood, before and after the first 64 bytes and in the last, short, word.
+TEST(SingleByteTables, HighBytesAmongAsciiStayInPlace) {
+    for (UINT cp : {1251u, 1252u}) {
+        for (std::size_t at = 0; at < 83; ++at) {
+            std::string text(83, 'a');
+            text[at] = '\xE9';
+            text[(at * 7 + 3) % text.size()] = '\xC0';
+            std::u16string expected;
+            for (const char byte : text) {
+                expected += to_wide(cp, std::string(1, byte));
+            }
+            EXPECT_EQ(to_wide(cp, text), expected) << "cp " << cp << ", 0xE9 at " << at;
+        }
+    }
+}
+
 // Where a code page's tables cannot be read, ASCII text is converted without them.
 TEST(AllTables, AsciiReadsAlikeInEveryCodePage) {
     std::string bytes;
