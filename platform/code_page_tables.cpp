@@ -262,7 +262,13 @@ const CodePage *code_page(UINT number, DWORD &error) noexcept {
     static std::array<CodePage, code_page_count> pages;
     static std::array<std::atomic<bool>, code_page_count> loaded;
     static std::mutex loading;
-    if (number == CP_ACP) {
+    // The ANSI code page, once loaded: the one that nearly every call asks for.
+    static std::atomic<const CodePage *> ansi_page{nullptr};
+    const bool ansi = number == CP_ACP;
+    if (ansi) {
+        if (const CodePage *page = ansi_page.load(std::memory_order_acquire)) {
+            return page;
+        }
         number = GetACP();
     }
     for (std::size_t i = 0; i < code_page_count; ++i) {
@@ -278,6 +284,9 @@ const CodePage *code_page(UINT number, DWORD &error) noexcept {
                 }
                 loaded[i].store(true, std::memory_order_release);
             }
+        }
+        if (ansi) {
+            ansi_page.store(&pages[i], std::memory_order_release);
         }
         return &pages[i];
     }
