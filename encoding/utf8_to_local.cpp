@@ -3,6 +3,7 @@
 // standard error stream.
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "allocation.h"
@@ -33,12 +34,14 @@ void report_translation_error() noexcept {
     char *first = line + sizeof line - 2;
     first[0] = '\n';
     first[1] = '\0';
-    auto rest =
-        error < 0 ? 0UL - static_cast<unsigned long>(error) : static_cast<unsigned long>(error);
+    long rest = error;
     do {
-        *--first = static_cast<char>('0' + rest % 10);
+        // A remainder takes the sign of the number: its magnitude is the digit.
+        *--first = static_cast<char>('0' + std::labs(rest % 10));
         rest /= 10;
     } while (rest != 0);
+    // Negative only where long has 32 bits, as on Windows, for a DWORD above 0x7FFFFFFF.
+    // cppcheck-suppress knownConditionTrueFalse ; long has 64 bits where the analysis runs
     if (error < 0)
         *--first = '-';
     first -= sizeof prefix - 1;
