@@ -153,24 +153,25 @@ char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
 
 std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
     // Without zero units and surrogates every unit is a code point of one to
-    // three bytes, counted by plain loops that the compiler vectorises. A block
-    // adds at most two bytes a unit to its length, which fits 16 bits.
+    // three bytes, counted by plain loops that the compiler vectorises: three
+    // bytes a unit, less one below 0x800 and one more below 0x80. A block counts
+    // at most two a unit, which fits 16 bits.
     constexpr std::size_t block = 0x4000;
-    std::size_t total = length;
+    std::size_t total = 0;
     for (std::size_t start = 0; start < length; start += block) {
         const std::size_t stop = length - start < block ? length : start + block;
-        std::uint16_t extra = 0;
+        std::uint16_t fewer = 0;
         std::uint16_t special = 0;
         for (std::size_t i = start; i < stop; ++i) {
             // Shifts and equality tests only: cheap in every vector instruction set.
             const std::uint16_t unit = units[i];
             const auto high = static_cast<std::uint16_t>(unit >> 11);
-            extra += static_cast<std::uint16_t>((unit >> 7 != 0) + (high != 0));
+            fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (high == 0));
             special |= static_cast<std::uint16_t>((unit == 0) | (high == 0x1B)); // D800-DFFF
         }
         if (special != 0)
             return count_code_points(units);
-        total += extra;
+        total += 3 * (stop - start) - fewer;
     }
     return total;
 }
