@@ -42,18 +42,6 @@ std::uint64_t load_four(const WCHAR *units) noexcept {
 
 constexpr std::uint64_t lanes = 0x0001000100010001;
 
-// True when the four units at `units` are all ASCII and none is zero: each is
-// then one byte of its own. Checked on one 64-bit load: a unit below 0x80 plus
-// 0x7F reaches bit 7 exactly when it is not zero, and carries into no other
-// unit.
-bool four_ascii_units(const WCHAR *units) noexcept {
-    const std::uint64_t word = load_four(units);
-    constexpr std::uint64_t above_ascii = 0xFF80FF80FF80FF80;
-    constexpr std::uint64_t sevens = 0x007F007F007F007F;
-    constexpr std::uint64_t bit_sevens = 0x0080008000800080;
-    return (word & above_ascii) == 0 && ((word + sevens) & bit_sevens) == bit_sevens;
-}
-
 // The `count` units at `units`, when all are ASCII and none is zero, become
 // their bytes; false, with nothing written, otherwise. Loops the compiler
 // vectorises: a unit from 1 to 0x7F leaves both `seen` and `seen_less_one`
@@ -89,11 +77,18 @@ std::uint64_t two_byte_lanes(std::uint64_t word) noexcept {
     return (word + 0x7F80 * lanes) & 0x8000 * lanes;
 }
 
-// True when the four units in `word` all have two-byte forms: adding 0x7F80 to
-// each brings it to bit 15, and none has bits above 10.
+// True when the four units at `units` are all ASCII and none is zero: each is
+// then one byte of its own. Checked on one 64-bit load: a unit below 0x80 plus
+// 0x7F reaches bit 7 exactly when it is not zero, and carries into no other
+// unit.
+bool four_ascii_units(const WCHAR *units) noexcept {
+    const std::uint64_t word = load_four(units);
+    return (word & 0xFF80 * lanes) == 0 && ((word + 0x7F * lanes) & 0x80 * lanes) == 0x80 * lanes;
+}
+
+// True when the four units in `word` all have two-byte forms.
 bool four_two_byte_units(std::uint64_t word) noexcept {
-    return (word & 0xF800 * lanes) == 0 &&
-           ((word + 0x7F80 * lanes) & 0x8000 * lanes) == 0x8000 * lanes;
+    return four_short_units(word) && two_byte_lanes(word) == 0x8000 * lanes;
 }
 
 // Their forms, in memory order: each unit's lane holds its first byte, then its second.
@@ -182,7 +177,6 @@ std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
 // are taken one by one.
 void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
     constexpr std::ptrdiff_t block = 32;
-    const std::uint32_t *const forms = short_forms;
     const WCHAR *const end = units + length;
     // Four units or more are left while units < last_word.
     const WCHAR *const last_word = length >= 4 ? end - 3 : units;
@@ -190,7 +184,7 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
         if (little_endian && units < last_word) {
             std::uint64_t word = load_four(units);
             if (four_short_units(word)) {
-                std::uint64_t two = two_byte_lanes(word);
+                const std::uint64_t two = two_byte_lanes(word);
                 if (two == 0) {
                     for (int i = 0; i < 4; ++i)
                         utf8[i] = static_cast<char>(units[i]);
@@ -219,19 +213,18 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
                 // text, too.
                 do {
                     for (int i = 0; i < 4; ++i)
-                        utf8 = put_short_form(forms[units[i]], utf8);
+                        utf8 = put_short_form(short_forms[units[i]], utf8);
                     units += 4;
                     if (units >= last_word)
                         break;
                     word = load_four(units);
-                    two = two_byte_lanes(word);
-                } while (four_short_units(word) && two != 0);
+                } while (four_short_units(word) && two_byte_lanes(word) != 0);
                 continue;
             }
         }
         const unsigned unit = *units;
         if (static_cast<WCHAR>(unit - 1) < 0x7FF) {
-            utf8 = put_short_form(forms[unit], utf8);
+            utf8 = put_short_form(short_forms[unit], utf8);
             ++units;
             continue;
         }

@@ -30,8 +30,8 @@ void look_up_bytes(const CodePage &page, const unsigned char *src, int count, WC
     }
 }
 
-// Whether at most a quarter of `count` bytes, up to 64, are from 0x80 on, as in Latin text: a
-// loop the compiler vectorises.
+// Whether at most a quarter of `count` bytes, up to 64 (the text's first), are from 0x80 on, as
+// in Latin text: a loop the compiler vectorises.
 bool mostly_ascii(const unsigned char *src, std::size_t count) noexcept {
     unsigned char high = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -72,14 +72,12 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
         if (dstlen == 0) {
             return srclen;
         }
-        // Widened as ASCII, where the code page reads ASCII as ASCII, and the other bytes looked
-        // up; text whose first bytes are not mostly ASCII is looked up whole at once.
+        // Mostly ASCII text, in a code page that reads ASCII as ASCII, is widened whole and its
+        // other bytes looked up; any other text is looked up whole.
         const auto count = static_cast<std::size_t>(srclen < dstlen ? srclen : dstlen);
-        const std::size_t first = count < 64 ? count : 64;
-        const bool ascii_start = page.ascii && widen_ascii(src, first, dst);
-        if (!page.ascii || (!ascii_start && !mostly_ascii(src, first))) {
+        if (!page.ascii || !mostly_ascii(src, count < 64 ? count : 64)) {
             look_up_bytes(page, src, static_cast<int>(count), dst);
-        } else if (!widen_ascii(src + first, count - first, dst + first) || !ascii_start) {
+        } else if (!widen_ascii(src, count, dst)) {
             look_up_high_bytes(page, src, count, dst);
         }
         return srclen > dstlen ? fail(ERROR_INSUFFICIENT_BUFFER) : static_cast<int>(count);
