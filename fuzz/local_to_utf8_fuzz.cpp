@@ -5,8 +5,8 @@
 // leaves the result pointer alone. The same bytes read as UTF-16 units check
 // the encoder's fast paths against the reference encoder, and
 // WideCharToMultiByte's single-byte fast path against its unit-by-unit loop
-// (taken when the length is -1). MultiByteToWideChar's single-byte fast paths are checked
-// against the code page's table, byte by byte.
+// (taken when the length is -1), and so do the bytes read as units. MultiByteToWideChar's
+// single-byte fast paths are checked against the code page's table, byte by byte.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -101,6 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::vector<char16_t> units = units_of_input(data, size);
     check_encoder(units);
     check_single_byte_fast_path(units);
+    // Each byte as a unit: text that is mostly in Latin-1, the common case of that fast path.
+    std::vector<char16_t> latin(data, data + strnlen(reinterpret_cast<const char *>(data), size));
+    latin.push_back(0);
+    check_single_byte_fast_path(latin);
 
     // The text ends at the input's first zero byte.
     const std::size_t length = strnlen(reinterpret_cast<const char *>(data), size);

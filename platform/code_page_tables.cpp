@@ -212,6 +212,10 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
             const std::uint16_t code = page.from_unicode[unit];
             page.to_byte[unit] = static_cast<unsigned char>(code == unmapped ? default_char : code);
         }
+        while (page.same_byte_from > 0x80 &&
+               page.from_unicode[page.same_byte_from - 1] == page.same_byte_from - 1) {
+            --page.same_byte_from;
+        }
     }
     page.composing_marks = composing_marks_of(page.from_unicode.data(), unmapped);
     page.ascii = true;

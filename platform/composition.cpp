@@ -62,17 +62,12 @@ MarkRange composing_marks_of(const std::uint16_t *table, std::uint16_t unmapped)
     return range;
 }
 
-// Two comparisons a unit, in a loop the compiler vectorises. With no marks (first > last) the
-// span wraps around and every unit is inside; that finding is then dropped.
-MarkScan scan_for_marks(const WCHAR *units, std::size_t length, MarkRange marks) noexcept {
-    const auto span = static_cast<WCHAR>(marks.last - marks.first);
-    WCHAR inside = 0;
-    WCHAR seen = length > 0 ? units[0] : 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        inside |= static_cast<WCHAR>(static_cast<WCHAR>(units[i] - marks.first) <= span);
-        seen |= units[i];
+bool has_composing_mark(const WCHAR *units, std::size_t length, MarkRange marks) noexcept {
+    std::int16_t least = INT16_MAX;
+    for (std::size_t i = 0; i < length; ++i) {
+        least = std::min(least, mark_distance(units[i], marks));
     }
-    return {marks.first <= marks.last && inside != 0, seen < 0x80};
+    return is_mark_distance(least, marks);
 }
 
 } // namespace platform

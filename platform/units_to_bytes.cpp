@@ -2,38 +2,64 @@
 #include "composition.h"
 #include "conversions.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 namespace {
 
-// A single-byte code page and a text in which nothing composes: one byte per unit, whatever
-// the flags. dst has room for all of them. `ascii`: the text is all ASCII, and so is the code
-// page below 0x80.
-void units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length, char *dst,
-                           bool ascii) noexcept {
-    if (ascii) {
-        for (std::size_t i = 0; i < length; ++i) {
-            dst[i] = static_cast<char>(src[i]);
-        }
-        return;
+// Words of eight bytes, read as loaded.
+std::uint64_t load_word(const char *bytes) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// Non-zero when one of the eight bytes of `word` is zero (and only then).
+std::uint64_t has_zero_byte(std::uint64_t word) noexcept {
+    return (word - 0x0101010101010101) & ~word & 0x8080808080808080;
+}
+
+// A single-byte code page, and dst with room for a byte per unit. Writes them and returns
+// true, unless a unit lies in `marks` (what it wrote is then of no use).
+// Most units of Latin text stand for the byte of the same value: those below 0x80, and those
+// from page.same_byte_from up to U+00FF. A first loop, which the compiler vectorises, writes
+// those, a zero for every other unit, and looks for marks. Then each word of eight bytes that
+// holds a zero is looked up in the table whole (a zero unit among them, too, is its own byte).
+// Text in another script has a zero in almost every word, and costs about one lookup a unit.
+bool units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length, char *dst,
+                           MarkRange marks) noexcept {
+    const std::int16_t ascii_end = signed_form(page.ascii ? 0x80 : 0);
+    const WCHAR from = page.same_byte_from;
+    const std::int16_t above = signed_form(0x100 - from);
+    std::int16_t least = INT16_MAX;
+    for (std::size_t i = 0; i < length; ++i) {
+        const WCHAR unit = src[i];
+        const bool ascii = signed_form(unit) < ascii_end;
+        const bool latin = signed_form(static_cast<WCHAR>(unit - from)) < above;
+        dst[i] = static_cast<char>((ascii | latin) ? unit : 0);
+        least = std::min(least, mark_distance(unit, marks));
     }
-    // Four units a step: the loads of one do not wait for the stores of another.
+    if (is_mark_distance(least, marks)) {
+        return false;
+    }
     const unsigned char *table = page.to_byte.data();
     std::size_t i = 0;
-    for (; length - i >= 4; i += 4) {
-        const unsigned char a = table[src[i]];
-        const unsigned char b = table[src[i + 1]];
-        const unsigned char c = table[src[i + 2]];
-        const unsigned char d = table[src[i + 3]];
-        dst[i] = static_cast<char>(a);
-        dst[i + 1] = static_cast<char>(b);
-        dst[i + 2] = static_cast<char>(c);
-        dst[i + 3] = static_cast<char>(d);
+    for (; length - i >= 8; i += 8) {
+        if (has_zero_byte(load_word(dst + i)) != 0) {
+            // All loads before the stores: the loads of one unit do not wait for another's store.
+            unsigned char bytes[8];
+            for (std::size_t j = 0; j < 8; ++j) {
+                bytes[j] = table[src[i + j]];
+            }
+            std::memcpy(dst + i, bytes, sizeof bytes);
+        }
     }
     for (; i < length; ++i) {
         dst[i] = static_cast<char>(table[src[i]]);
     }
+    return true;
 }
 
 } // namespace
@@ -49,11 +75,9 @@ int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srcl
     const bool to_terminator = srclen < 0;
     const std::size_t end = to_terminator ? SIZE_MAX : static_cast<std::size_t>(srclen);
     if (!page.dbcs && !to_terminator && (dstlen == 0 || dstlen >= srclen)) {
-        const MarkScan scan = scan_for_marks(src, end, page.composing_marks);
-        if (!(composite_check && scan.mark)) {
-            if (dstlen != 0) {
-                units_to_single_bytes(page, src, end, dst, page.ascii && scan.ascii);
-            }
+        const MarkRange marks = composite_check ? page.composing_marks : MarkRange{0xFFFF, 0};
+        if (dstlen == 0 ? !has_composing_mark(src, end, marks)
+                        : units_to_single_bytes(page, src, end, dst, marks)) {
             return srclen;
         }
     }

@@ -358,6 +358,25 @@ TEST(SingleByteTables, HighBytesAmongAsciiStayInPlace) {
     }
 }
 
+// Units that are not the byte of their own value (U+009F and U+0100 lie just outside cp 1252's
+// Latin-1 range), among units that are, convert as they do one by one up to the terminator.
+TEST(SingleByteTables, OtherUnitsAmongLatinOneStayInPlace) {
+    for (UINT cp : {1251u, 1252u}) {
+        for (std::size_t at = 0; at < 83; ++at) {
+            std::u16string text(83, u'\u00E9');
+            text[at] = u'\u20AC';
+            text[(at * 7 + 3) % text.size()] = u'\u009F';
+            text[(at * 5 + 1) % text.size()] = u'\u0100';
+            text[(at * 3 + 2) % text.size()] = u'a';
+            char one_by_one[84] = {};
+            EXPECT_EQ(WideCharToMultiByte(cp, 0, text.c_str(), -1, one_by_one, sizeof one_by_one,
+                                          nullptr, nullptr),
+                      84);
+            EXPECT_EQ(to_bytes(cp, text), one_by_one) << "cp " << cp << ", U+20AC at " << at;
+        }
+    }
+}
+
 // Where a code page's tables cannot be read, ASCII text is converted without them.
 TEST(AllTables, AsciiReadsAlikeInEveryCodePage) {
     std::string bytes;
