@@ -83,10 +83,14 @@ bool two_byte_sequence(const unsigned char *in) noexcept {
 // ED, whose range is narrower than that of other continuation bytes. Written
 // without branches, so that the loop over a block vectorises.
 unsigned char misfit(unsigned char b, unsigned char p1, unsigned char p2) noexcept {
-    const bool continuation = static_cast<unsigned char>(b - 0x80) < 0x40;
-    const bool expected = (p1 >= 0xC0) | (p2 >= 0xE0);
-    const bool unusual =
-        (p1 == 0xE0) | (p1 == 0xED) | (static_cast<unsigned char>(b - 0xC0) <= 1) | (b >= 0xF0);
+    // Bytes with the top bit flipped compare as signed ones: ASCII below 0, continuation bytes
+    // 0-63, first bytes of two, three and four bytes 64-95, 96-111 and 112-127.
+    const auto sb = static_cast<signed char>(b ^ 0x80);
+    const auto s1 = static_cast<signed char>(p1 ^ 0x80);
+    const auto s2 = static_cast<signed char>(p2 ^ 0x80);
+    const bool continuation = (sb >= 0) & (sb < 64);
+    const bool expected = (s1 >= 64) | (s2 >= 96);
+    const bool unusual = (p1 == 0xE0) | (p1 == 0xED) | (sb == 64) | (sb == 65) | (sb >= 112);
     return static_cast<unsigned char>((continuation != expected) | unusual);
 }
 
@@ -111,6 +115,21 @@ template <std::size_t Block> int block_units(const unsigned char *bytes) noexcep
     return bad != 0 ? -1 : units;
 }
 
+// Adds to `count` the units of the blocks of `Block` bytes from `start` on while
+// they fit and whole blocks are left, and moves `start` past them. False at a
+// block that does not fit, with `start` at it.
+template <std::size_t Block>
+bool count_blocks(const unsigned char *in, std::size_t length, std::size_t &start,
+                  std::size_t &count) noexcept {
+    for (; length - start >= Block; start += Block) {
+        const int units = block_units<Block>(in + start);
+        if (units < 0)
+            return false;
+        count += static_cast<std::size_t>(units);
+    }
+    return true;
+}
+
 // Counts the units of `in` while checking that its bytes all fit, a block at a
 // time; stops at the first block where that fails. `checked` is then the
 // start of that block, or `length`: the bytes before it fit. The first two
@@ -120,7 +139,6 @@ template <std::size_t Block> int block_units(const unsigned char *bytes) noexcep
 // left to the caller.
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
-    constexpr std::size_t long_block = 64;
     constexpr std::size_t short_block = 16;
     checked = 0;
     std::size_t count = 0;
@@ -130,29 +148,20 @@ std::size_t count_checked(const unsigned char *in, std::size_t length,
             return 0;
         count += units_of(in[start]);
     }
-    for (; length - start >= long_block; start += long_block) {
-        const int units = block_units<long_block>(in + start);
-        if (units < 0) {
-            checked = start;
-            return count;
-        }
-        count += static_cast<std::size_t>(units);
+    if (!count_blocks<64>(in, length, start, count) ||
+        !count_blocks<short_block>(in, length, start, count)) {
+        checked = start;
+        return count;
     }
-    for (; start < length; start += short_block) {
+    if (start < length) {
         unsigned char copy[2 + short_block] = {};
-        const unsigned char *bytes = in + start;
-        std::size_t zeros = 0;
-        if (length - start < short_block) {
-            zeros = short_block - (length - start);
-            std::memcpy(copy, in + start - 2, 2 + length - start);
-            bytes = copy + 2;
-        }
-        const int units = block_units<short_block>(bytes);
+        std::memcpy(copy, in + start - 2, 2 + length - start);
+        const int units = block_units<short_block>(copy + 2);
         if (units < 0) {
             checked = start;
             return count;
         }
-        count += static_cast<std::size_t>(units) - zeros;
+        count += static_cast<std::size_t>(units) - (short_block - (length - start));
     }
     checked = length;
     return count;
