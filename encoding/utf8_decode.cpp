@@ -266,20 +266,18 @@ void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
 }
 
 // Well-formed text as count_checked passes it (sequences of one to three bytes),
-// while eight bytes and room for eight units are left: the first byte alone
-// gives a sequence's length, and nothing is checked. Eight ASCII bytes and four
-// two-byte sequences are taken a word at a time where the word holds just
-// them. Advances `in` and `units` past what it decodes.
-void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&units,
-                  const WCHAR *wide_end) noexcept {
-    while (in < end && units < wide_end) {
+// into room for exactly its units and a terminator: the first byte alone gives
+// a sequence's length, and nothing is checked. Where eight bytes are left,
+// eight ASCII bytes and four two-byte sequences are taken a word at a time
+// when the word holds just them; otherwise a run of ASCII bytes or of two-byte
+// sequences is taken byte by byte, up to the byte that ends it (at the latest
+// the terminator, which belongs to neither).
+void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units) noexcept {
+    while (in < end) {
         const unsigned first = in[0];
+        const bool word = little_endian && end - in >= 8;
         if (first <= 0x7F) {
-            // Eight ASCII bytes a step while they last, then byte by byte: the
-            // short runs between the accented letters of Latin text. The byte
-            // that ends the run is among the eight just read, so neither the
-            // bytes nor the room for units run out.
-            if (eight_ascii_bytes(in)) {
+            if (word && eight_ascii_bytes(in)) {
                 widen_eight(load_word(in), units);
                 in += 8;
                 units += 8;
@@ -287,9 +285,9 @@ void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&un
             }
             do {
                 *units++ = *in++;
-            } while (*in <= 0x7F);
+            } while (static_cast<signed char>(*in) > 0);
         } else if (first < 0xE0) {
-            if (four_two_byte_sequences(load_word(in))) {
+            if (word && four_two_byte_sequences(load_word(in))) {
                 const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
                 std::memcpy(units, &four, sizeof four);
                 in += 8;
@@ -307,15 +305,7 @@ void decode_words(const unsigned char *&in, const unsigned char *end, WCHAR *&un
             in += 3;
         }
     }
-}
-
-// Words where eight bytes and eight units (`units_end` is the end of the room
-// for the units, terminator included) are left, then the rest with every check.
-void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units,
-                  const WCHAR *units_end) noexcept {
-    if (little_endian && end - in >= 8 && units_end - units >= 8)
-        decode_words(in, end - 7, units, units_end - 7);
-    decode_each_sequence(in, end, units);
+    *units = 0;
 }
 
 // Widens text that is all ASCII, in a loop the compiler vectorises.
@@ -350,5 +340,5 @@ void decode_utf8(const char *utf8, std::size_t length, Utf16Count count, WCHAR *
     else if (count.units == length)
         widen_ascii(in, length, units);
     else
-        decode_plain(in, in + length, units, units + count.units + 1);
+        decode_plain(in, in + length, units);
 }
