@@ -283,9 +283,21 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
                 units += 8;
                 continue;
             }
-            do {
-                *units++ = *in++;
-            } while (static_cast<signed char>(*in) > 0);
+            // The rest of the run two bytes a step, which halves the pointer
+            // updates; it ends before a byte that is not ASCII or is the terminator.
+            for (;;) {
+                units[0] = in[0];
+                if (static_cast<signed char>(in[1]) <= 0) {
+                    ++in;
+                    ++units;
+                    break;
+                }
+                units[1] = in[1];
+                in += 2;
+                units += 2;
+                if (static_cast<signed char>(in[0]) <= 0)
+                    break;
+            }
         } else if (first < 0xE0) {
             if (word && four_two_byte_sequences(load_word(in))) {
                 const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
