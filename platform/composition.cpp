@@ -65,8 +65,11 @@ MarkRange composing_marks_of(const std::uint16_t *table, std::uint16_t unmapped)
 // Two halves at once, each with a least value of its own: one minimum waits for the one before,
 // and the loop does so little else that the chain of them would set its pace.
 bool has_composing_mark(const WCHAR *units, std::size_t length, MarkRange marks) noexcept {
-    std::int16_t least = length % 2 != 0 ? mark_distance(units[length - 1], marks) : INT16_MAX;
+    std::int16_t least = INT16_MAX;
     std::int16_t least_after = INT16_MAX;
+    if (length % 2 != 0) {
+        least = mark_distance(units[length - 1], marks);
+    }
     const std::size_t half = length / 2;
     for (std::size_t i = 0; i < half; ++i) {
         least = std::min(least, mark_distance(units[i], marks));
