@@ -4,7 +4,6 @@
 
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 namespace platform {
 namespace {
@@ -19,8 +18,7 @@ unsigned byte_of(std::uint64_t word, int index) noexcept {
 void look_up_bytes(const CodePage &page, const unsigned char *src, int count, WCHAR *dst) noexcept {
     int i = 0;
     for (; count - i >= 8; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, src + i, sizeof word);
+        const std::uint64_t word = load_word(src + i);
         for (int k = 0; k < 8; ++k) {
             dst[i + k] = page.single[byte_of(word, k)];
         }
@@ -46,9 +44,8 @@ void look_up_high_bytes(const CodePage &page, const unsigned char *src, std::siz
                         WCHAR *dst) noexcept {
     std::size_t i = 0;
     for (; count - i >= 8; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, src + i, sizeof word);
-        for (std::uint64_t high = word & 0x8080808080808080; high != 0; high &= high - 1) {
+        for (std::uint64_t high = load_word(src + i) & 0x8080808080808080; high != 0;
+             high &= high - 1) {
             const int bit = std::endian::native == std::endian::little ? std::countr_zero(high)
                                                                        : std::countl_zero(high);
             const std::size_t k = i + static_cast<std::size_t>(bit / 8);

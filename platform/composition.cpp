@@ -65,6 +65,9 @@ MarkRange composing_marks_of(const std::uint16_t *table, std::uint16_t unmapped)
 // Two halves at once, each with a least value of its own: one minimum waits for the one before,
 // and the loop does so little else that the chain of them would set its pace.
 bool has_composing_mark(const WCHAR *units, std::size_t length, MarkRange marks) noexcept {
+    if (marks.first > marks.last) {
+        return false;
+    }
     std::int16_t least = INT16_MAX;
     std::int16_t least_after = INT16_MAX;
     if (length % 2 != 0) {

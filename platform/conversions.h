@@ -5,7 +5,17 @@
 #include "code_page_tables.h"
 #include "codepage.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace platform {
+
+// Eight bytes read as one word, in the machine's byte order.
+inline std::uint64_t load_word(const void *bytes) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
 
 // Sets the calling thread's last error; returns 0, a failed call's result.
 int fail(DWORD error) noexcept;

@@ -9,13 +9,6 @@
 namespace platform {
 namespace {
 
-// Words of eight bytes, read as loaded.
-std::uint64_t load_word(const char *bytes) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
 // Non-zero when one of the eight bytes of `word` is zero (and only then).
 std::uint64_t has_zero_byte(std::uint64_t word) noexcept {
     return (word - 0x0101010101010101) & ~word & 0x8080808080808080;
