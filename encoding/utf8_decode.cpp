@@ -267,39 +267,61 @@ void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
 
 // Well-formed text as count_checked passes it (sequences of one to three bytes),
 // into room for exactly its units and a terminator: the first byte alone gives
-// a sequence's length, and nothing is checked. Where eight bytes are left,
-// eight ASCII bytes and four two-byte sequences are taken a word at a time
-// when the word holds just them; otherwise a run of ASCII bytes or of two-byte
-// sequences is taken byte by byte, up to the byte that ends it (at the latest
-// the terminator, which belongs to neither).
+// a sequence's length, and nothing is checked. Each byte that ends a run is
+// tested once, and what it starts is taken at once:
+// - a run of ASCII bytes: eight at a time while a word holds just them, then
+//   byte by byte up to the byte that ends it (at the latest the terminator);
+// - a two-byte sequence: alone when ASCII follows it, as most in Latin text do;
+//   otherwise four at a time while a word holds just such sequences, then one by
+//   one while they last.
+// A unit is a sequence's bytes less their marker bits, which sum to a constant.
 void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units) noexcept {
-    while (in < end) {
-        const unsigned first = in[0];
-        const bool word = little_endian && end - in >= 8;
-        if (first <= 0x7F) {
-            if (word && eight_ascii_bytes(in)) {
+    // Eight bytes are left before this one.
+    const unsigned char *const words_end = little_endian && end - in >= 8 ? end - 7 : in;
+    for (;;) {
+        // A run of ASCII bytes, maybe empty. Each byte is read only after the one
+        // before it proved not to be the terminator.
+        while (static_cast<signed char>(in[0]) > 0) {
+            if (in < words_end && eight_ascii_bytes(in)) {
                 widen_eight(load_word(in), units);
                 in += 8;
                 units += 8;
                 continue;
             }
-            // The rest of the run two bytes a step, which halves the pointer
-            // updates; it ends before a byte that is not ASCII or is the terminator.
             for (;;) {
                 units[0] = in[0];
                 if (static_cast<signed char>(in[1]) <= 0) {
-                    ++in;
-                    ++units;
+                    in += 1;
+                    units += 1;
                     break;
                 }
                 units[1] = in[1];
-                in += 2;
-                units += 2;
+                if (static_cast<signed char>(in[2]) <= 0) {
+                    in += 2;
+                    units += 2;
+                    break;
+                }
+                units[2] = in[2];
+                if (static_cast<signed char>(in[3]) <= 0) {
+                    in += 3;
+                    units += 3;
+                    break;
+                }
+                units[3] = in[3];
+                in += 4;
+                units += 4;
                 if (static_cast<signed char>(in[0]) <= 0)
                     break;
             }
-        } else if (first < 0xE0) {
-            if (word && four_two_byte_sequences(load_word(in))) {
+        }
+        const unsigned first = in[0];
+        if (static_cast<unsigned char>(first - 0xC0) < 0x20) {
+            if (static_cast<signed char>(in[2]) > 0) {
+                *units++ = static_cast<WCHAR>((in[0] << 6) + in[1] - 0x3080);
+                in += 2;
+                continue;
+            }
+            if (in < words_end && four_two_byte_sequences(load_word(in))) {
                 const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
                 std::memcpy(units, &four, sizeof four);
                 in += 8;
@@ -307,14 +329,19 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
                 continue;
             }
             do {
-                *units++ = static_cast<WCHAR>((in[0] & 0x1F) << 6 | (in[1] & 0x3F));
+                *units++ = static_cast<WCHAR>((in[0] << 6) + in[1] - 0x3080);
                 in += 2;
             } while (static_cast<unsigned char>(*in - 0xC0) < 0x20);
-        } else {
+        } else if (first >= 0xE0) {
             // No four-byte sequence counts as well-formed here.
-            *units++ =
-                static_cast<WCHAR>((first & 0x0F) << 12 | (in[1] & 0x3F) << 6 | (in[2] & 0x3F));
+            *units++ = static_cast<WCHAR>((first << 12) + (in[1] << 6) + in[2] - 0x2080);
             in += 3;
+        } else if (in < end) {
+            // A zero byte within the text.
+            *units++ = 0;
+            ++in;
+        } else {
+            break;
         }
     }
     *units = 0;
