@@ -15,7 +15,8 @@ std::uint64_t has_zero_byte(std::uint64_t word) noexcept {
 }
 
 // A single-byte code page, and dst with room for a byte per unit. Writes them and returns
-// true, unless a unit lies in `marks` (what it wrote is then of no use).
+// true, unless a unit lies in `marks` or no unit is its own byte (what it wrote is then of
+// no use, and the caller converts unit by unit).
 // Most units of Latin text stand for the byte of the same value: those below 0x80, and those
 // from page.same_byte_from up to U+00FF. A first loop, which the compiler vectorises, writes
 // those, a zero for every other unit, and looks for marks. Then each word of eight bytes that
@@ -23,15 +24,21 @@ std::uint64_t has_zero_byte(std::uint64_t word) noexcept {
 // Text in another script has a zero in almost every word, and costs about one lookup a unit.
 bool units_to_single_bytes(const CodePage &page, const WCHAR *src, std::size_t length, char *dst,
                            MarkRange marks) noexcept {
-    const std::int16_t ascii_end = signed_form(page.ascii ? 0x80 : 0);
-    const WCHAR from = page.same_byte_from;
-    const std::int16_t above = signed_form(0x100 - from);
+    // Units from ascii_end up to same_byte_from are not their own byte. Where no unit
+    // is (a code page whose low half is not ASCII, and no Latin-1 range), the caller's
+    // loop takes the units one by one.
+    const unsigned char ascii_end = page.ascii ? 0x80 : 0;
+    if (page.same_byte_from - ascii_end > 0xFF) {
+        return false;
+    }
+    const auto gap = static_cast<unsigned char>(page.same_byte_from - ascii_end);
     std::int16_t least = INT16_MAX;
     for (std::size_t i = 0; i < length; ++i) {
         const WCHAR unit = src[i];
-        const bool ascii = signed_form(unit) < ascii_end;
-        const bool latin = signed_form(static_cast<WCHAR>(unit - from)) < above;
-        dst[i] = static_cast<char>((ascii | latin) ? unit : 0);
+        const auto low = static_cast<unsigned char>(unit);
+        const auto high = static_cast<unsigned char>(unit >> 8);
+        const bool own = (high == 0) & (static_cast<unsigned char>(low - ascii_end) >= gap);
+        dst[i] = static_cast<char>(own ? low : 0);
         least = std::min(least, mark_distance(unit, marks));
     }
     if (is_mark_distance(least, marks)) {
