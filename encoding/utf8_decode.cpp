@@ -281,13 +281,7 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
     for (;;) {
         // A run of ASCII bytes, maybe empty. Each byte is read only after the one
         // before it proved not to be the terminator.
-        while (static_cast<signed char>(in[0]) > 0) {
-            if (in < words_end && eight_ascii_bytes(in)) {
-                widen_eight(load_word(in), units);
-                in += 8;
-                units += 8;
-                continue;
-            }
+        if (static_cast<signed char>(in[0]) > 0) {
             for (;;) {
                 units[0] = in[0];
                 if (static_cast<signed char>(in[1]) <= 0) {
@@ -310,6 +304,12 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
                 units[3] = in[3];
                 in += 4;
                 units += 4;
+                // A run this long may go on for words.
+                while (in < words_end && eight_ascii_bytes(in)) {
+                    widen_eight(load_word(in), units);
+                    in += 8;
+                    units += 8;
+                }
                 if (static_cast<signed char>(in[0]) <= 0)
                     break;
             }

@@ -103,6 +103,34 @@ TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
     }
 }
 
+// Well-formed text goes the fast way: ASCII runs and runs of two-byte sequences
+// of every length up to past a word, then what may end a run.
+TEST(DecodeUtf8, PlainTextOfEveryRunLength) {
+    const std::pair<std::string, Units> ends[] = {
+        {"", {}}, {"z", {'z'}}, {std::string(1, '\0'), {0}}, {"\xE2\x82\xAC", {0x20AC}}};
+    for (std::size_t ascii = 0; ascii <= 10; ++ascii) {
+        for (std::size_t two = 0; two <= 10; ++two) {
+            for (const auto &[end, end_units] : ends) {
+                std::string text(ascii, 'a');
+                Units expected(ascii, 'a');
+                for (std::size_t i = 0; i < two; ++i) {
+                    text += "\xD0\x96";
+                    expected.push_back(0x416);
+                }
+                text += end;
+                expected.insert(expected.end(), end_units.begin(), end_units.end());
+                // Twice, so that each run also starts after every kind of end.
+                text += text;
+                const Units once = expected;
+                expected.insert(expected.end(), once.begin(), once.end());
+                ASSERT_TRUE(count_utf16_units(text.c_str(), text.size()).plain);
+                EXPECT_EQ(decode(text), expected)
+                    << ascii << " ASCII, " << two << " two-byte, end " << end_units.size();
+            }
+        }
+    }
+}
+
 struct EncodeCase {
     const char *rule;
     Units units;
