@@ -88,9 +88,9 @@ unsigned char misfit(unsigned char b, unsigned char p1, unsigned char p2) noexce
     const auto sb = static_cast<signed char>(b ^ 0x80);
     const auto s1 = static_cast<signed char>(p1 ^ 0x80);
     const auto s2 = static_cast<signed char>(p2 ^ 0x80);
-    const bool continuation = (sb >= 0) & (sb < 64);
+    const bool continuation = (b & 0xC0) == 0x80;
     const bool expected = (s1 >= 64) | (s2 >= 96);
-    const bool unusual = (p1 == 0xE0) | (p1 == 0xED) | (sb == 64) | (sb == 65) | (sb >= 112);
+    const bool unusual = (p1 == 0xE0) | (p1 == 0xED) | ((b | 1) == 0xC1) | (sb >= 112);
     return static_cast<unsigned char>((continuation != expected) | unusual);
 }
 
