@@ -38,16 +38,20 @@ bool mostly_ascii(const unsigned char *src, std::size_t count) noexcept {
     return high <= count / 4;
 }
 
-// Text already widened as ASCII, for code pages that read ASCII as ASCII: the bytes from 0x80
-// on are looked up, found eight bytes at a time.
+// Text already widened as ASCII, for code pages that read ASCII as ASCII: the bytes whose unit
+// the widening did not give, from 0x80 up to the page's same_byte_from, are looked up, found
+// eight bytes at a time. Such a byte's low seven bits plus 0x100 - same_byte_from stay below
+// 0x80, a sum that carries into no other byte of the word.
 void look_up_high_bytes(const CodePage &page, const unsigned char *src, std::size_t count,
                         WCHAR *dst) noexcept {
+    const std::uint64_t bias = (0x100 - page.same_byte_from) * 0x0101010101010101;
     std::size_t i = 0;
     for (; count - i >= 8; i += 8) {
-        for (std::uint64_t high = load_word(src + i) & 0x8080808080808080; high != 0;
-             high &= high - 1) {
-            const int bit = std::endian::native == std::endian::little ? std::countr_zero(high)
-                                                                       : std::countl_zero(high);
+        const std::uint64_t word = load_word(src + i);
+        std::uint64_t others = word & ~((word & 0x7F7F7F7F7F7F7F7F) + bias) & 0x8080808080808080;
+        for (; others != 0; others &= others - 1) {
+            const int bit = std::endian::native == std::endian::little ? std::countr_zero(others)
+                                                                       : std::countl_zero(others);
             const std::size_t k = i + static_cast<std::size_t>(bit / 8);
             dst[k] = page.single[src[k]];
         }

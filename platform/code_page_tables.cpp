@@ -213,7 +213,8 @@ void load_from_iconv(CodePage &page, const CodePageSource &source, iconv_t to_un
             page.to_byte[unit] = static_cast<unsigned char>(code == unmapped ? default_char : code);
         }
         while (page.same_byte_from > 0x80 &&
-               page.from_unicode[page.same_byte_from - 1] == page.same_byte_from - 1) {
+               page.from_unicode[page.same_byte_from - 1] == page.same_byte_from - 1 &&
+               page.single[page.same_byte_from - 1] == page.same_byte_from - 1) {
             --page.same_byte_from;
         }
     }

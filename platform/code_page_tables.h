@@ -27,7 +27,7 @@ struct CodePage {
     // Single-byte code pages only: unit -> byte, the default character where unmapped.
     std::vector<unsigned char> to_byte;
     // Single-byte code pages only: every unit from this one to U+00FF is the byte of the same
-    // value, as in Latin-1 (0x100: no unit above ASCII is).
+    // value and back, as in Latin-1 (0x100: no unit above ASCII is).
     WCHAR same_byte_from = 0x100;
     // The marks that compose with some base to a character of the code page.
     MarkRange composing_marks{0xFFFF, 0};
