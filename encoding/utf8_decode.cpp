@@ -269,14 +269,15 @@ void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
 // into room for exactly its units and a terminator: the first byte alone gives
 // a sequence's length, and nothing is checked. Each byte that ends a run is
 // tested once, and what it starts is taken at once:
-// - a run of ASCII bytes: eight at a time while a word holds just them, then
-//   byte by byte up to the byte that ends it (at the latest the terminator);
+// - a run of ASCII bytes: byte by byte up to the byte that ends it (at the
+//   latest the terminator), and once four bytes of it are taken, eight at a time
+//   while a word holds just ASCII;
 // - a two-byte sequence: alone when ASCII follows it, as most in Latin text do;
 //   otherwise four at a time while a word holds just such sequences, then one by
 //   one while they last.
 // A unit is a sequence's bytes less their marker bits, which sum to a constant.
 void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units) noexcept {
-    // Eight bytes are left before this one.
+    // Eight bytes or more are left while in < words_end.
     const unsigned char *const words_end = little_endian && end - in >= 8 ? end - 7 : in;
     for (;;) {
         // A run of ASCII bytes, maybe empty. Each byte is read only after the one
