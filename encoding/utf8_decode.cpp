@@ -61,12 +61,17 @@ int decode_sequence(const unsigned char *in, char32_t &code_point) noexcept {
     return length;
 }
 
+// The eight bytes at `in` as one word, in the machine's byte order.
+std::uint64_t load_word(const unsigned char *in) noexcept {
+    std::uint64_t word;
+    std::memcpy(&word, in, sizeof word);
+    return word;
+}
+
 // True when the eight bytes at `in` are all ASCII. The text has no zero byte
 // before its end, so each of them is one unit of its own.
 bool eight_ascii_bytes(const unsigned char *in) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, in, sizeof word);
-    return (word & 0x8080808080808080) == 0;
+    return (load_word(in) & 0x8080808080808080) == 0;
 }
 
 // A two-byte sequence, the form of most Latin, Greek and Cyrillic letters:
@@ -74,6 +79,12 @@ bool eight_ascii_bytes(const unsigned char *in) noexcept {
 // in[1] exists, as in[0] is not the terminator.
 bool two_byte_sequence(const unsigned char *in) noexcept {
     return in_range(in[0], 0xC2, 0xDF) && (in[1] & 0xC0) == 0x80;
+}
+
+// The unit of a two-byte sequence that is one: its bytes less their marker bits
+// (C0 and 80), which sum to a constant.
+WCHAR two_byte_unit(const unsigned char *in) noexcept {
+    return static_cast<WCHAR>((in[0] << 6) + in[1] - 0x3080);
 }
 
 // Non-zero unless byte `b`, after `p1` and `p2` (0 before the text), is where
@@ -219,7 +230,7 @@ void decode_each_sequence(const unsigned char *in, const unsigned char *end,
                 *units++ = *in++;
             } while (in < end && *in <= 0x7F);
         } else if (two_byte_sequence(in)) {
-            *units++ = static_cast<WCHAR>((in[0] & 0x1F) << 6 | (in[1] & 0x3F));
+            *units++ = two_byte_unit(in);
             in += 2;
         } else {
             char32_t code_point;
@@ -233,12 +244,6 @@ void decode_each_sequence(const unsigned char *in, const unsigned char *end,
 // Words of eight bytes, read as loaded: on a little-endian machine the first
 // byte is the lowest. Elsewhere the word steps below are not taken.
 constexpr bool little_endian = std::endian::native == std::endian::little;
-
-std::uint64_t load_word(const unsigned char *in) noexcept {
-    std::uint64_t word;
-    std::memcpy(&word, in, sizeof word);
-    return word;
-}
 
 // Four two-byte sequences in a word: first bytes C0-DF (C0 and C1 do not occur
 // in well-formed text) at even bytes, continuation bytes at odd ones.
@@ -318,7 +323,7 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
         const unsigned first = in[0];
         if (static_cast<unsigned char>(first - 0xC0) < 0x20) {
             if (static_cast<signed char>(in[2]) > 0) {
-                *units++ = static_cast<WCHAR>((in[0] << 6) + in[1] - 0x3080);
+                *units++ = two_byte_unit(in);
                 in += 2;
                 continue;
             }
@@ -330,7 +335,7 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
                 continue;
             }
             do {
-                *units++ = static_cast<WCHAR>((in[0] << 6) + in[1] - 0x3080);
+                *units++ = two_byte_unit(in);
                 in += 2;
             } while (static_cast<unsigned char>(*in - 0xC0) < 0x20);
         } else if (first >= 0xE0) {
