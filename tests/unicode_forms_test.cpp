@@ -177,6 +177,11 @@ const EncodeCase encode_cases[] = {
      "\xEF\xBF\xBD"
      "A"},
     {"high high low", {0xD800, 0xD800, 0xDC00}, "\xEF\xBF\xBD\xF0\x90\x80\x80"},
+    // A surrogate sends the count code point by code point: every length
+    // boundary must hold there too.
+    {"every boundary beside surrogates",
+     {0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0xD83D, 0xDE00, 0xDE00},
+     "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x9F\x98\x80\xEF\xBF\xBD"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, EncodeUtf8, testing::ValuesIn(encode_cases), RuleName());
