@@ -585,6 +585,10 @@ TEST(CompositeCheck, OnlyCanonicalPairsCompose) {
     EXPECT_EQ(to_bytes(1252, u"x\u0301", WC_COMPOSITECHECK), "x?");    // no such character
     EXPECT_EQ(to_bytes(1258, u"a\u0301", WC_COMPOSITECHECK), "\xE1");  // 1258 has a-acute
     EXPECT_EQ(to_bytes(1258, u"a\u0303", WC_COMPOSITECHECK), "a\xDE"); // but not a-tilde
+    // A mark just past the given length is not part of the text.
+    EXPECT_EQ(to_bytes(1252, std::u16string_view(u"\u0301e\u0301", 2), WC_COMPOSITECHECK), "?e");
+    EXPECT_EQ(to_bytes(932, std::u16string_view(u"\u304B\u3099", 1), WC_COMPOSITECHECK),
+              "\x82\xA9");
 }
 
 struct ComposeRow {
