@@ -82,12 +82,20 @@ TEST_P(TablesCannotBeRead, OnlyAsciiConverts) {
         EXPECT_EQ(WideCharToMultiByte(cp, 0, u"abc", 3, narrow, 2, nullptr, nullptr), 0);
         EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
     }
-    SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(cp, 0, "a\xE9", 2, wide, 4), 0);
-    EXPECT_EQ(GetLastError(), failure.last_error);
-    SetLastError(0);
-    EXPECT_EQ(WideCharToMultiByte(cp, 0, u"a\u00E9", 2, narrow, 4, nullptr, nullptr), 0);
-    EXPECT_EQ(GetLastError(), failure.last_error);
+    // A letter after ASCII, and the first byte and unit past ASCII.
+    for (const std::string_view bytes : {"a\xE9", "\x80"}) {
+        SetLastError(0);
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), wide, 4),
+                  0);
+        EXPECT_EQ(GetLastError(), failure.last_error);
+    }
+    for (const std::u16string_view units : {u"a\u00E9", u"\u0080"}) {
+        SetLastError(0);
+        EXPECT_EQ(WideCharToMultiByte(cp, 0, units.data(), static_cast<int>(units.size()), narrow,
+                                      4, nullptr, nullptr),
+                  0);
+        EXPECT_EQ(GetLastError(), failure.last_error);
+    }
     failing_errno = 0;
     EXPECT_GT(failed_opens, 0) << "iconv_open was not replaced";
 }
