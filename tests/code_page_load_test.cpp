@@ -1,11 +1,13 @@
 // The code-page calls while iconv_open fails: for a passing reason (no file descriptor or no
 // memory left) or because iconv lacks the code page. The program replaces iconv_open with one
-// that fails while a test asks it to and otherwise calls the system's. A code page's tables,
-// once read, stay for the life of the process, so each test takes a code page of its own.
+// that counts its calls, fails while a test asks it to and otherwise calls the system's. A code
+// page's tables, once read, stay for the life of the process, so each test takes a code page of
+// its own.
 #include "codepage.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <dlfcn.h>
 #include <iconv.h>
@@ -14,17 +16,22 @@
 namespace {
 
 int failing_errno = 0; // 0: iconv_open works
+int failing_open = 0;  // the only call that fails, counted from 1; 0: every call
+std::atomic<int> opens{0};
 int failed_opens = 0;
 
-void fail_opens_with(int error) {
+void fail_opens_with(int error, int only_open = 0) {
     failing_errno = error;
+    failing_open = only_open;
+    opens = 0;
     failed_opens = 0;
 }
 
 } // namespace
 
 extern "C" iconv_t iconv_open(const char *to, const char *from) {
-    if (failing_errno != 0) {
+    const int open = ++opens;
+    if (failing_errno != 0 && (failing_open == 0 || failing_open == open)) {
         ++failed_opens;
         errno = failing_errno;
         return reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr)
@@ -47,18 +54,28 @@ void PrintTo(const LoadFailure &failure, std::ostream *out) {
     *out << failure.rule;
 }
 
+// A load opens bytes to units, then units to bytes; either failing fails the load.
 TEST(TableLoad, FailedLoadIsTriedAgain) {
-    WCHAR unit = 0;
-    fail_opens_with(EMFILE);
-    EXPECT_EQ(MultiByteToWideChar(1251, 0, "\xCF", 1, &unit, 1), 0);
-    EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
-    failing_errno = 0;
-    ASSERT_GT(failed_opens, 0) << "iconv_open was not replaced";
-    EXPECT_EQ(MultiByteToWideChar(1251, 0, "\xCF", 1, &unit, 1), 1);
-    EXPECT_EQ(unit, u'\u041F');
-    char byte = 0;
-    EXPECT_EQ(WideCharToMultiByte(1251, 0, u"\u041F", 1, &byte, 1, nullptr, nullptr), 1);
-    EXPECT_EQ(byte, '\xCF');
+    struct Case {
+        int failing_open;
+        UINT cp;
+        char byte;
+        WCHAR unit;
+    };
+    for (const Case &c : {Case{1, 1251, '\xCF', u'\u041F'}, Case{2, 1254, '\xD0', u'\u011E'}}) {
+        SCOPED_TRACE(testing::Message() << "open " << c.failing_open << " fails");
+        WCHAR unit = 0;
+        fail_opens_with(EMFILE, c.failing_open);
+        EXPECT_EQ(MultiByteToWideChar(c.cp, 0, &c.byte, 1, &unit, 1), 0);
+        EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
+        failing_errno = 0;
+        ASSERT_EQ(failed_opens, 1) << "iconv_open was not replaced";
+        EXPECT_EQ(MultiByteToWideChar(c.cp, 0, &c.byte, 1, &unit, 1), 1);
+        EXPECT_EQ(unit, c.unit);
+        char byte = 0;
+        EXPECT_EQ(WideCharToMultiByte(c.cp, 0, &c.unit, 1, &byte, 1, nullptr, nullptr), 1);
+        EXPECT_EQ(byte, c.byte);
+    }
 }
 
 // ASCII reads alike in every code page the layer offers, so it needs no table. Other text, and
