@@ -1,8 +1,8 @@
 // The code-page calls while iconv_open fails: for a passing reason (no file descriptor or no
-// memory left) or because iconv lacks the code page. The program replaces iconv_open with one
-// that counts its calls, fails while a test asks it to and otherwise calls the system's. A code
-// page's tables, once read, stay for the life of the process, so each test takes a code page of
-// its own.
+// memory left) or because iconv lacks the code page; and a code page's first load. The program
+// replaces iconv_open with one that counts its calls, fails while a test asks it to and otherwise
+// calls the system's. A code page's tables, once read, stay for the life of the process, so each
+// test takes a code page of its own.
 #include "codepage.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <dlfcn.h>
 #include <iconv.h>
+#include <latch>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -75,6 +78,36 @@ TEST(TableLoad, FailedLoadIsTriedAgain) {
         char byte = 0;
         EXPECT_EQ(WideCharToMultiByte(c.cp, 0, &c.unit, 1, &byte, 1, nullptr, nullptr), 1);
         EXPECT_EQ(byte, c.byte);
+    }
+}
+
+// Threads that use a code page first, all at once, wait for one load: two opens. Each code
+// page is a chance of its own to catch a second load.
+TEST(TableLoad, FirstUseFromManyThreadsLoadsOnce) {
+    struct Case {
+        UINT cp;
+        const char *bytes;
+        WCHAR unit;
+    };
+    for (const Case &c : {Case{932, "\x93\xFA", u'\u65E5'}, Case{936, "\xD6\xD0", u'\u4E2D'},
+                          Case{949, "\xC7\xD1", u'\uD55C'}, Case{950, "\xA4\xA4", u'\u4E2D'}}) {
+        fail_opens_with(0);
+        std::vector<WCHAR> units(8);
+        std::latch start(static_cast<std::ptrdiff_t>(units.size()));
+        std::vector<std::thread> threads;
+        threads.reserve(units.size());
+        for (WCHAR &unit : units) {
+            threads.emplace_back([&c, &unit, &start] {
+                start.arrive_and_wait();
+                MultiByteToWideChar(c.cp, 0, c.bytes, 2, &unit, 1);
+            });
+        }
+        for (std::thread &thread : threads) {
+            thread.join();
+        }
+        EXPECT_EQ(opens.load(), 2)
+            << c.cp << " 0: loaded before the threads started; 4 or more: loaded more than once";
+        EXPECT_EQ(units, std::vector<WCHAR>(units.size(), c.unit)) << c.cp;
     }
 }
 

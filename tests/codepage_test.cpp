@@ -522,26 +522,6 @@ TEST(DoubleByteTables, EveryPairAgreesWithIconvAndRoundTrips) {
     }
 }
 
-TEST(DoubleByteTables, FirstUseFromManyThreadsBuildsOneTable) {
-    std::vector<std::u16string> results(4);
-    std::vector<std::thread> threads;
-    threads.reserve(results.size());
-    for (std::u16string &result : results) {
-        threads.emplace_back([&result] {
-            WCHAR wide[2] = {};
-            if (MultiByteToWideChar(949, 0, "\xC7\xD1", 2, wide, 2) == 1) {
-                result.assign(wide, 1);
-            }
-        });
-    }
-    for (std::thread &thread : threads) {
-        thread.join();
-    }
-    for (const std::u16string &result : results) {
-        EXPECT_EQ(result, u"\uD55C");
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 
 TEST(DefaultCharRules, MissingCharacterBecomesQuestionMark) {
