@@ -27,8 +27,10 @@ using LPCWCH = const WCHAR *;
 using LPBOOL = BOOL *;
 
 constexpr UINT CP_ACP = 0;
+constexpr UINT CP_UTF8 = 65001;
 
-// Only the flags that the module and our tools pass; any other flag is refused.
+// Only the flags that the module and our tools pass; any other flag is refused, and under code
+// page 65001 every flag is, as Windows documents.
 constexpr DWORD MB_PRECOMPOSED = 0x1;
 
 constexpr DWORD WC_COMPOSITECHECK = 0x200;

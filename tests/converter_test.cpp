@@ -44,7 +44,7 @@ class Cp1252 : public testing::Test {
   protected:
     void SetUp() override {
         reset_allocations();
-        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.CP1252";
     }
 };
 
@@ -109,7 +109,7 @@ TEST_F(ConverterFaults, Utf8ToLocalAllocatesTwiceAndReleasesOne) {
 }
 
 TEST(Cp1251, ConvertsCyrillicBothWays) {
-    ASSERT_EQ(GetACP(), 1251u) << "run with LC_ALL=ru_RU.UTF-8";
+    ASSERT_EQ(GetACP(), 1251u) << "run with LC_ALL=ru_RU.CP1251";
     const std::string local = "\xCF\xF0\xE8\xE2\xE5\xF2";
     const std::string utf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
     expect_converted(to_utf8(local), utf8);
@@ -120,7 +120,7 @@ TEST(Cp1251, ConvertsCyrillicBothWays) {
 }
 
 TEST(Cp932, ConvertsJapaneseBothWays) {
-    ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.UTF-8";
+    ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.CP932";
     const std::string local = "\x93\xFA\x96\x7B"
                               "abc";
     const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC"

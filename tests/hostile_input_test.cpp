@@ -198,7 +198,7 @@ const HostileInput rows[] = {
 class HostileInputs : public testing::TestWithParam<HostileInput> {
   protected:
     void SetUp() override {
-        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.CP1252";
         plugin_handle = reset_fakes();
         reset_allocations();
     }

@@ -285,7 +285,7 @@ def run(work, bin_dir):
     (work / "lib").mkdir()
     shutil.copy(bin_dir / "libvc.so", work / "lib")
     (work / "locales").mkdir()
-    for name in ("en_US.UTF-8", "ru_RU.UTF-8"):
+    for name in ("en_US.CP1252", "ru_RU.CP1251"):
         (work / "locales" / name).symlink_to("/usr/lib/locale/C.utf8")
     work.chmod(0o755)
 
@@ -297,9 +297,9 @@ def run(work, bin_dir):
         observer = Observer(port)
         joined = f":{NICK}!".encode(), f"JOIN :{CHANNEL}".encode()
         for name, locale, preset3, steps, failures_shown in (
-                ("western", "en_US.UTF-8", "me is playing Café € Song".encode("cp1252"),
+                ("western", "en_US.CP1252", "me is playing Café € Song".encode("cp1252"),
                  western_session, (NP_FAILED, VC_FAILED)),
-                ("cyrillic", "ru_RU.UTF-8", "me is playing Зимняя ночь".encode("cp1251"),
+                ("cyrillic", "ru_RU.CP1251", "me is playing Зимняя ночь".encode("cp1251"),
                  cyrillic_session, ())):
             print(f"-- HexChat with LC_ALL={locale}")
             session = Session(work, bin_dir, display, port, name, locale, preset3)
