@@ -129,4 +129,21 @@ TEST(Cp932, ConvertsJapaneseBothWays) {
     expect_converted(to_local(utf8), local);
 }
 
+// Where the ANSI code page is UTF-8, the platform refuses MB_PRECOMPOSED and
+// WC_COMPOSITECHECK; the converters retry without them, and every character
+// survives both ways. Ill-formed text becomes U+FFFD either way.
+TEST(Cp65001, ConvertsEveryCharacterBothWays) {
+    ASSERT_EQ(GetACP(), 65001u) << "run with LC_ALL=C.UTF-8";
+    const std::string text = "me is playing \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80 Caf\xC3\xA9";
+    expect_converted(to_utf8(text), text);
+    expect_converted(to_local(text), text);
+    const std::string ill_formed = "a\xC0\x8A\xED\xA0\x80z\xE6\x97";
+    std::string replaced = "a";
+    for (int i = 0; i < 5; ++i)
+        replaced += "\xEF\xBF\xBD";
+    replaced += "z\xEF\xBF\xBD";
+    expect_converted(to_utf8(ill_formed), replaced);
+    expect_converted(to_local(ill_formed), replaced);
+}
+
 } // namespace
