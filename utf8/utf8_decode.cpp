@@ -268,22 +268,24 @@ void widen_eight(std::uint64_t word, Utf16Unit *units) noexcept {
     std::memcpy(units + 4, &high, sizeof high);
 }
 
-// Well-formed text as count_checked passes it (sequences of one to three bytes),
-// into room for exactly its units: the first byte alone gives a sequence's
-// length, and nothing is checked. Each byte that ends a run is tested once, and
-// what it starts is taken at once:
+// Well-formed text as count_checked passes it (sequences of one to three bytes)
+// from `in`, into `units`, while more than sixteen bytes are left: the first
+// byte alone gives a sequence's length, and nothing is checked. Each byte that
+// ends a run is tested once, and what it starts is taken at once:
 // - a run of ASCII bytes: byte by byte up to the byte that ends it, and once
 //   four bytes of it are taken, eight at a time while a word holds just ASCII;
 // - a two-byte sequence: alone when ASCII follows it, as most in Latin text do;
 //   otherwise four at a time while a word holds just such sequences, then one by
 //   one while they last.
 // A unit is a sequence's bytes less their marker bits, which sum to a constant.
-// The text has no terminator to stop a run: the steps here start only where
-// more than eight bytes are left, which covers what any of them reads (a
-// sequence, the byte after it, a word), and the last bytes are left to
-// decode_each_sequence.
-void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *units) noexcept {
-    const unsigned char *const fast_end = end - in > 8 ? end - 8 : in;
+// The text has no terminator to end a run: a step starts only before
+// `fast_end`, sixteen bytes before the end, and reads at most eleven bytes from
+// where it starts (up to three bytes that end an ASCII run, then a word, or
+// three two-byte sequences and the byte after them).
+// Returns where it stopped, at the start of a sequence, with `units` moved past
+// what it wrote.
+const unsigned char *decode_plain_body(const unsigned char *in, const unsigned char *fast_end,
+                                       Utf16Unit *&units) noexcept {
     while (in < fast_end) {
         // A run of ASCII bytes, maybe empty.
         if (static_cast<signed char>(in[0]) > 0) {
@@ -315,11 +317,11 @@ void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *
                     in += 8;
                     units += 8;
                 }
-                if (in >= fast_end || static_cast<signed char>(in[0]) <= 0)
+                if (in >= fast_end)
+                    return in;
+                if (static_cast<signed char>(in[0]) <= 0)
                     break;
             }
-            if (in >= fast_end)
-                break;
         }
         const unsigned first = in[0];
         if (static_cast<unsigned char>(first - 0xC0) < 0x20) {
@@ -335,10 +337,13 @@ void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *
                 units += 4;
                 continue;
             }
+            // At most three more, as the word did not hold four: no bound to check
+            // where words are read.
             do {
                 *units++ = two_byte_unit(in);
                 in += 2;
-            } while (in < fast_end && static_cast<unsigned char>(*in - 0xC0) < 0x20);
+            } while ((little_endian || in < fast_end) &&
+                     static_cast<unsigned char>(*in - 0xC0) < 0x20);
         } else if (first >= 0xE0) {
             // No four-byte sequence counts as well-formed here.
             *units++ = static_cast<Utf16Unit>((first << 12) + (in[1] << 6) + in[2] - 0x2080);
@@ -349,6 +354,14 @@ void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *
             ++in;
         }
     }
+    return in;
+}
+
+// Well-formed text as count_checked passes it, into room for exactly its units:
+// all but its last bytes unchecked, and those with every check.
+void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *units) noexcept {
+    const unsigned char *const fast_end = end - in > 16 ? end - 16 : in;
+    in = decode_plain_body(in, fast_end, units);
     decode_each_sequence(in, end, units);
 }
 
