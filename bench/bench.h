@@ -13,8 +13,10 @@ struct BenchText {
 };
 
 // The texts that a process with this ANSI code page converts: ASCII and
-// Western European under 1252, Cyrillic under 1251, each 64 and 2048
-// characters long. Empty for other code pages.
+// Western European under 1252, Cyrillic under 1251, ASCII and a mix of
+// accented Latin, Cyrillic, Japanese and emoji under 65001, each 64 and 2048
+// bytes long in the code page (in UTF-8, cut at the last whole character).
+// Empty for other code pages.
 std::vector<BenchText> bench_texts(unsigned code_page);
 
 // The whole text converted by iconv; ends the program if iconv cannot.

@@ -1,6 +1,7 @@
 // velm-bench: registers the benchmarks that fit the process's ANSI code page
-// (run it with LC_ALL=en_US.UTF-8 for ASCII and Western European texts, with
-// LC_ALL=ru_RU.UTF-8 for Cyrillic) and runs them.
+// (run it with LC_ALL=en_US.CP1252 for ASCII and Western European texts, with
+// LC_ALL=ru_RU.CP1251 for Cyrillic, with LC_ALL=C.UTF-8 for code page 65001)
+// and runs them.
 #include <benchmark/benchmark.h>
 
 #include <string>

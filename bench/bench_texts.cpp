@@ -28,6 +28,15 @@ const Script scripts[] = {
      "\xD0\x97\xD0\xB8\xD0\xBC"
      "\xD0\xBD\xD1\x8F\xD1\x8F \xD0\xBD\xD0\xBE\xD1\x87\xD1\x8C, \xD0\xB1\xD0\xB5\xD0\xBB\xD1\x8B"
      "\xD0\xB9 \xD1\x81\xD0\xBD\xD0\xB5\xD0\xB3 "},
+    // Code page 65001: the text in the code page is UTF-8 itself.
+    {"utf8_ascii", 65001, "UTF-8",
+     "me is listening to The Quiet Ones - Northern Lights (live, 2006) "},
+    {"utf8_mixed", 65001, "UTF-8",
+     "me \xC3\xA9"
+     "coute D\xC3\xA9j\xC3\xA0 vu \xE2\x80\x93 \xD0\x9B\xD1\x91\xD1\x88\xD0\xB0 "
+     "\xD0\x9C\xD0\xBE\xD1\x80\xD0\xBE\xD0\xB7\xD0\xBE\xD0\xB2 \xE2\x80\x93 "
+     "\xE3\x83\x9F\xE3\x82\xAB - \xE6\x9D\xB1\xE4\xBA\xAC\xE3\x81\xAE\xE5\xA4\x9C "
+     "\xF0\x9F\x98\x80 "},
 };
 
 const std::size_t lengths[] = {64, 2048};
@@ -67,7 +76,12 @@ std::vector<BenchText> bench_texts(unsigned code_page) {
             std::string ansi;
             while (ansi.size() < length)
                 ansi += sentence;
-            ansi.resize(length); // single-byte code pages: any cut is between characters
+            // Single-byte code pages: any cut is between characters; in UTF-8,
+            // not within a sequence.
+            std::size_t cut = length;
+            while (code_page == 65001 && (static_cast<unsigned char>(ansi[cut]) & 0xC0) == 0x80)
+                --cut;
+            ansi.resize(cut);
             texts.push_back({std::string(script.name) + "/" + std::to_string(length),
                              script.iconv_name, ansi, iconv_all("UTF-8", script.iconv_name, ansi)});
         }

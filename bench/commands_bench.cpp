@@ -96,7 +96,7 @@ int VC_CALL vc_exec(const char *command) {
 }
 
 void register_command_benchmarks(unsigned code_page) {
-    const char *iconv_name = code_page == 1251 ? "CP1251" : "CP1252";
+    const char *iconv_name = code_page == 1251 ? "CP1251" : code_page == 65001 ? "UTF-8" : "CP1252";
     const std::string line = code_page == 1251
                                  ? "me is listening to \xD0\x9B\xD1\x91\xD1\x88\xD0\xB0 - "
                                    "\xD0\x97\xD0\xB8\xD0\xBC\xD0\xBD\xD1\x8F\xD1\x8F"

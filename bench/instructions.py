@@ -14,8 +14,8 @@ import sys
 import tempfile
 
 CALLS = 100
-TEXTS = (("en_US.UTF-8", "ascii/2048"), ("en_US.UTF-8", "western/2048"),
-         ("ru_RU.UTF-8", "cyrillic/2048"))
+TEXTS = (("en_US.CP1252", "ascii/2048"), ("en_US.CP1252", "western/2048"),
+         ("ru_RU.CP1251", "cyrillic/2048"))
 STAGES = {
     "local_to_utf8": ("lstrlenA", "MultiByteToWideChar", "count_utf8_bytes", "encode_utf8",
                       "velm_malloc", "velm_free"),

@@ -30,25 +30,25 @@ int local_to_utf8(const char *local, char **result) noexcept {
     if (count == 0 || static_cast<std::size_t>(count) >= SIZE_MAX / sizeof(WCHAR))
         return -1;
 
-    // One unit to spare, which terminates the units.
     auto *units =
-        static_cast<WCHAR *>(velm_malloc((static_cast<std::size_t>(count) + 1) * sizeof(WCHAR)));
+        static_cast<WCHAR *>(velm_malloc(static_cast<std::size_t>(count) * sizeof(WCHAR)));
     if (units == nullptr)
         return -1;
     if (to_utf16(local, length, units, count) != count) {
         velm_free(units);
         return -1;
     }
-    units[count] = 0;
 
     const auto units_length = static_cast<std::size_t>(count);
-    char *utf8 = static_cast<char *>(velm_malloc(count_utf8_bytes(units, units_length) + 1));
+    const std::size_t size = count_utf8_bytes(units, units_length);
+    char *utf8 = static_cast<char *>(velm_malloc(size + 1));
     if (utf8 == nullptr) {
         *result = nullptr;
         velm_free(units);
         return -1;
     }
     encode_utf8(units, units_length, utf8);
+    utf8[size] = '\0';
     *result = utf8;
     velm_free(units);
     return 0;

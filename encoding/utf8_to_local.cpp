@@ -60,6 +60,7 @@ int utf8_to_local(const char *utf8, char **result) noexcept {
         return -1;
     }
     decode_utf8(utf8, length, count, units);
+    units[count.units] = 0;
 
     // The units and their terminator. The decoder writes no zero unit before
     // the terminator, so this converts exactly what the length -1 would, and

@@ -5,6 +5,7 @@
 // given and answers with one byte per unit. The decoder's fast paths (the
 // vectorised count of well-formed text and the unchecked decoding after it)
 // are compared with its path that checks every sequence.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -49,21 +50,25 @@ DWORD GetLastError() noexcept {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    // The text ends at the input's first zero byte.
+    // The decoder reads exactly the bytes it is given, zeros included: here the
+    // whole input, which libFuzzer keeps in a buffer of its exact size.
+    const Utf16Count count = count_utf16_units(reinterpret_cast<const char *>(data), size);
+    check(!count.plain || reference::well_formed_utf8(data, size),
+          "only well-formed text is counted as plain");
+    std::vector<WCHAR> fast(count.units);
+    std::vector<WCHAR> checked(count.units);
+    decode_utf8(reinterpret_cast<const char *>(data), size, count, fast.data());
+    decode_utf8(reinterpret_cast<const char *>(data), size, {count.units, false}, checked.data());
+    check(fast == checked, "the fast decoding writes what the checking one does");
+    const std::vector<char16_t> expected =
+        reference::utf16_of(reference::decode_replacing(data, size));
+    check(std::equal(checked.begin(), checked.end(), expected.begin(), expected.end()),
+          "the decoder writes the reference decoder's units, as many as it counted");
+
+    // The module's text ends at the input's first zero byte.
     const std::size_t length = strnlen(reinterpret_cast<const char *>(data), size);
     const auto text = exact_text(data, length);
-
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.get());
-    const Utf16Count count = count_utf16_units(text.get(), length);
-    check(!count.plain || reference::well_formed_utf8(bytes, length),
-          "only well-formed text is counted as plain");
-    std::vector<WCHAR> fast(count.units + 1);
-    std::vector<WCHAR> checked(count.units + 1);
-    decode_utf8(text.get(), length, count, fast.data());
-    decode_utf8(text.get(), length, {count.units, false}, checked.data());
-    check(fast == checked, "the fast decoding writes what the checking one does");
-    check(std::char_traits<WCHAR>::length(checked.data()) == count.units,
-          "the count is that of the units the checking decoder writes");
 
     calls = 0;
     char *local = nullptr;

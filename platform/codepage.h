@@ -5,6 +5,8 @@
 #ifndef VELM_PLATFORM_CODEPAGE_H
 #define VELM_PLATFORM_CODEPAGE_H
 
+#include "utf16_unit.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -14,7 +16,8 @@
 using UINT = unsigned int;
 using DWORD = std::uint32_t;
 using BOOL = int;
-using WCHAR = char16_t;
+// The UTF-8 codec's unit, which is the system's WCHAR where there is one.
+using WCHAR = Utf16Unit;
 using LPSTR = char *;
 using LPCSTR = const char *;
 using LPCCH = const char *;
@@ -24,8 +27,10 @@ using LPCWCH = const WCHAR *;
 using LPBOOL = BOOL *;
 
 constexpr UINT CP_ACP = 0;
+constexpr UINT CP_UTF8 = 65001;
 
-// Only the flags that the module and our tools pass; any other flag is refused.
+// Only the flags that the module and our tools pass; any other flag is refused, and under code
+// page 65001 every flag is, as Windows documents.
 constexpr DWORD MB_PRECOMPOSED = 0x1;
 
 constexpr DWORD WC_COMPOSITECHECK = 0x200;
@@ -48,4 +53,7 @@ int lstrlenA(LPCSTR text) noexcept;
 UINT GetACP() noexcept;
 
 #endif
+
+static_assert(sizeof(WCHAR) == sizeof(Utf16Unit) && WCHAR(-1) == Utf16Unit(-1),
+              "the codec's unit is the system's WCHAR");
 #endif

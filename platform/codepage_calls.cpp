@@ -6,11 +6,16 @@
 #include "conversions.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
 // Last error, per thread as in kernel32. Only failures set it; success leaves it alone.
 thread_local DWORD last_error = 0;
+
+bool is_utf8(UINT cp) noexcept {
+    return cp == CP_UTF8 || (cp == CP_ACP && GetACP() == CP_UTF8);
+}
 
 } // namespace
 
@@ -26,6 +31,8 @@ using platform::code_page;
 using platform::CodePage;
 using platform::fail;
 using platform::units_to_bytes;
+using platform::units_to_utf8;
+using platform::utf8_to_units;
 
 DWORD GetLastError() noexcept {
     return last_error;
@@ -53,6 +60,10 @@ int MultiByteToWideChar(UINT cp, DWORD flags, LPCCH src, int srclen, LPWSTR dst,
         }
         srclen = static_cast<int>(length) + 1;
     }
+    // Windows refuses MB_PRECOMPOSED under 65001; callers that pass it retry without it.
+    if (is_utf8(cp)) {
+        return flags != 0 ? fail(ERROR_INVALID_FLAGS) : utf8_to_units(src, srclen, dst, dstlen);
+    }
     const auto *bytes = reinterpret_cast<const unsigned char *>(src);
     DWORD error = 0;
     const CodePage *page = code_page(cp, error);
@@ -78,6 +89,20 @@ int WideCharToMultiByte(UINT cp, DWORD flags, LPCWCH src, int srclen, LPSTR dst,
         static_cast<const void *>(src) == static_cast<const void *>(dst) || defchar != nullptr ||
         used_def != nullptr) {
         return fail(ERROR_INVALID_PARAMETER);
+    }
+    // Windows refuses WC_COMPOSITECHECK (and every other flag) under 65001.
+    if (is_utf8(cp)) {
+        if (flags != 0) {
+            return fail(ERROR_INVALID_FLAGS);
+        }
+        if (srclen < 0) {
+            const std::size_t length = std::char_traits<WCHAR>::length(src);
+            if (length >= 0x7FFFFFFF) {
+                return fail(ERROR_INVALID_PARAMETER);
+            }
+            srclen = static_cast<int>(length) + 1;
+        }
+        return units_to_utf8(src, srclen, dst, dstlen);
     }
     DWORD error = 0;
     const CodePage *page = code_page(cp, error);

@@ -27,6 +27,10 @@ int bytes_to_units(const CodePage &page, const unsigned char *src, int srclen, W
 int units_to_bytes(const CodePage &page, DWORD flags, const WCHAR *src, int srclen, char *dst,
                    int dstlen) noexcept;
 
+// The same for code page 65001, which has no tables: srclen >= 1 for both.
+int utf8_to_units(const char *src, int srclen, WCHAR *dst, int dstlen) noexcept;
+int units_to_utf8(const WCHAR *src, int srclen, char *dst, int dstlen) noexcept;
+
 } // namespace platform
 
 #endif

@@ -1,4 +1,4 @@
-// The ANSI code page of a locale name and of the process's locale environment, as Wine derives it.
+// The ANSI code page of a locale name and of the process's locale environment.
 #include "locale_code_page.h"
 #include "codepage.h"
 
@@ -8,6 +8,17 @@
 #include <strings.h>
 
 namespace {
+
+// The rule. On Linux a program's narrow text is in its locale's codeset; on Windows it is in the
+// ANSI code page. So where a locale name carries a codeset that is one of our code pages, that is
+// the answer: UTF-8 (any spelling glibc accepts) gives 65001, which is what Windows itself uses
+// when set to "UTF-8 for worldwide language support", and CP1250 ... CP1258, CP874, CP932, CP936,
+// CP949 and CP950 give that code page. Where the name carries no codeset (ru_RU, C, POSIX, unset)
+// or one that no Windows ANSI code page matches (ISO-8859-1, KOI8-R, eucJP), the language decides,
+// by the table below, the way Wine derives a Windows code page from a locale name (checked
+// against Wine's GetACP() by tests/differential).
+constexpr UINT codeset_code_pages[] = {874,  932,  936,  949,  950,  1250, 1251,
+                                       1252, 1253, 1254, 1255, 1256, 1257, 1258};
 
 // The Windows ANSI code page of each language, or of a language in one territory or script, where
 // it is not the default 1252 or where that is worth stating. The first entry that matches a locale
@@ -37,8 +48,8 @@ constexpr LocaleEntry locale_table[] = {
     // Windows marks Yiddish, Pashto and Kazakh as Unicode-only (Wine answers 65001). Windows
     // offers no Unicode-only locale for non-Unicode programs, so a user there sets that of the
     // script they write: Hebrew, Arabic, Russian. Letters of the language that code page lacks
-    // become '?', as on that machine; 1252 would lose every letter, and 65001 would need a
-    // UTF-8 codec in this layer beside the module's own.
+    // become '?', as on that machine; 1252 would lose every letter. (A name that says UTF-8,
+    // kk_KZ.UTF-8, gives 65001 by its codeset.)
     {"yi", 1255},
     {"ps", 1256},
     {"kk", 1251},
@@ -88,11 +99,11 @@ constexpr LocaleEntry locale_table[] = {
     {"zh", 936},
 };
 
-// The parts of a locale name language[_territory][.codeset][@modifier]; the codeset plays no
-// part.
+// The parts of a locale name language[_territory][.codeset][@modifier].
 struct LocaleName {
     std::string_view language;
     std::string_view territory;
+    std::string_view codeset;
     std::string_view modifier;
 };
 
@@ -103,7 +114,11 @@ LocaleName split(std::string_view locale) noexcept {
         name.modifier = locale.substr(at + 1);
         locale = locale.substr(0, at);
     }
-    locale = locale.substr(0, locale.find('.'));
+    const std::size_t dot = locale.find('.');
+    if (dot != std::string_view::npos) {
+        name.codeset = locale.substr(dot + 1);
+        locale = locale.substr(0, dot);
+    }
     const std::size_t underscore = locale.find('_');
     name.language = locale.substr(0, underscore);
     if (underscore != std::string_view::npos) {
@@ -123,6 +138,42 @@ bool matches(const LocaleName &entry, const LocaleName &locale) noexcept {
            (entry.modifier.empty() || same_text(entry.modifier, locale.modifier));
 }
 
+// The code page a codeset names, or 0. Like glibc, the comparison ignores case and everything but
+// letters and digits: "UTF-8", "utf8" and "Utf-8" are one codeset.
+UINT codeset_code_page(std::string_view codeset) noexcept {
+    char name[8];
+    std::size_t length = 0;
+    for (const char c : codeset) {
+        const char lower = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9')) {
+            if (length == sizeof name) {
+                return 0; // longer than any name below
+            }
+            name[length++] = lower;
+        }
+    }
+    const std::string_view normal(name, length);
+    if (normal == "utf8") {
+        return 65001;
+    }
+    if (length < 5 || !normal.starts_with("cp")) {
+        return 0;
+    }
+    UINT number = 0;
+    for (const char digit : normal.substr(2)) {
+        if (digit < '0' || digit > '9') {
+            return 0;
+        }
+        number = number * 10 + static_cast<UINT>(digit - '0');
+    }
+    for (const UINT code_page : codeset_code_pages) {
+        if (code_page == number) {
+            return number;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 std::span<const LocaleEntry> locale_code_pages() noexcept {
@@ -134,6 +185,9 @@ UINT code_page_for_locale(const char *locale) noexcept {
         return 1252;
     }
     const LocaleName name = split(locale);
+    if (const UINT named = codeset_code_page(name.codeset)) {
+        return named;
+    }
     for (const LocaleEntry &entry : locale_table) {
         if (matches(split(entry.locale), name)) {
             return entry.code_page;

@@ -13,12 +13,14 @@ struct LocaleEntry {
     UINT code_page;
 };
 
-// The table behind code_page_for_locale, in the order it is searched (the first entry that
-// matches wins); a language it lacks gives 1252.
+// The language table behind code_page_for_locale, in the order it is searched (the first entry
+// that matches wins); a language it lacks gives 1252.
 std::span<const LocaleEntry> locale_code_pages() noexcept;
 
-// The Windows ANSI code page for a POSIX locale name language[_TERRITORY][.codeset][@modifier]
-// (the codeset plays no part). Null, empty, "C", "POSIX" and unknown languages give 1252.
+// The ANSI code page for a POSIX locale name language[_TERRITORY][.codeset][@modifier]: the
+// codeset's where it names one of the layer's code pages (UTF-8: 65001, CP1251: 1251...),
+// otherwise the language's by the table. Null, empty, "C", "POSIX" and unknown languages without
+// such a codeset give 1252.
 UINT code_page_for_locale(const char *locale) noexcept;
 
 // The first non-empty of LC_ALL, LC_CTYPE and LANG, or null when all are unset or empty.

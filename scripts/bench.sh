@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds velm-bench in Release and runs it under code pages 1252 and 1251;
+# Builds velm-bench in Release and runs it under code pages 1252, 1251 and 65001;
 # prints the tables of BENCHMARKS.md. Extra arguments go to velm-bench.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,7 +7,7 @@ scripts/install-deps.sh build-essential cmake libbenchmark-dev python3
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 >/dev/null
 reports=()
-for locale in en_US.UTF-8 ru_RU.UTF-8; do
+for locale in en_US.CP1252 ru_RU.CP1251 C.UTF-8; do
   report=build/bench/report-$locale.json
   env LC_ALL="$locale" build/bench/bin/velm-bench --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true --benchmark_out="$report" \

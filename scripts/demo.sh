@@ -8,8 +8,9 @@
 #
 # The service's files are in the ANSI code page, which follows the locale
 # environment (LC_ALL, LC_CTYPE, LANG). The demo sets LC_ALL itself:
-# VELM_DEMO_LOCALE chooses it at a terminal (default en_US.UTF-8, code page
-# 1252; ru_RU.UTF-8 gives 1251), and each scripted session names its own.
+# VELM_DEMO_LOCALE chooses it at a terminal (default en_US.CP1252, code page
+# 1252; ru_RU.CP1251 gives 1251, any UTF-8 locale 65001), and each scripted
+# session names its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev \
@@ -38,8 +39,12 @@ run_session() {
   echo "=== LC_ALL=$locale: the ANSI code page is $code_page."
   echo "    The service's playlist (shown here in UTF-8):"
   sed 's/^/      /; s/\t/ - /' "$session/service/playlist.utf8"
-  echo "    The service keeps it in code page $code_page; a character that code page"
-  echo "    cannot hold reaches the module as '?', as it does from the real service."
+  if [ "$code_page" = 65001 ]; then
+    echo "    The service keeps it in code page 65001, UTF-8, which holds every character."
+  else
+    echo "    The service keeps it in code page $code_page; a character that code page"
+    echo "    cannot hold reaches the module as '?', as it does from the real service."
+  fi
   echo
   env LC_ALL="$locale" LANG="$locale" VELM_STANDIN_DIR="$PWD/$service" \
     "$bin/velm-host" "$bin/velm_xchat.so"
@@ -48,12 +53,13 @@ run_session() {
 if [ -t 0 ]; then
   echo "Type /np to announce the song, /vc next|prev|play|pause|stop to steer the"
   echo "player, /vc quit to stop the service, /help for the module's commands, /quit to end."
-  run_session tests/host_sessions/demo "${VELM_DEMO_LOCALE:-en_US.UTF-8}"
+  run_session tests/host_sessions/demo "${VELM_DEMO_LOCALE:-en_US.CP1252}"
   exit
 fi
 
-for session in tests/host_sessions/demo tests/host_sessions/demo_cyrillic; do
-  locale=en_US.UTF-8
+for session in tests/host_sessions/demo tests/host_sessions/demo_cyrillic \
+  tests/host_sessions/demo_utf8; do
+  locale=en_US.CP1252
   [ -f "$session/locale" ] && read -r locale <"$session/locale"
   run_session "$session" "$locale" <"$session/input.txt"
 done

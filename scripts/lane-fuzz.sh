@@ -38,9 +38,9 @@ run() {
   echo "fuzz_$target ($locale): $executions executions, $speed/s, $coverage, no findings"
 }
 
-run local_to_utf8 en_US.UTF-8
-run local_to_utf8 ru_RU.UTF-8
-run local_to_utf8 ja_JP.UTF-8
-run utf8_to_local en_US.UTF-8
-run vc_command en_US.UTF-8
+run local_to_utf8 en_US.CP1252
+run local_to_utf8 ru_RU.CP1251
+run local_to_utf8 ja_JP.CP932
+run utf8_to_local en_US.CP1252
+run vc_command en_US.CP1252
 echo "fuzz lane: ${SECONDS}s"

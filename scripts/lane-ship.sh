@@ -29,7 +29,7 @@ echo "install: $home/.xchat2/velm_xchat.so, $home/.config/hexchat/addons/velm_he
 echo "== benchmarks (Release, run once untimed)"
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 >/dev/null
-for locale in en_US.UTF-8 ru_RU.UTF-8; do
+for locale in en_US.CP1252 ru_RU.CP1251 C.UTF-8; do
   env LC_ALL="$locale" build/bench/bin/velm-bench --benchmark_min_time=0 >build/bench-smoke.log 2>&1
   if grep -q 'ERROR OCCURRED' build/bench-smoke.log; then
     cat build/bench-smoke.log

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Static analysis of the product code (the module, the code-page services)
+# Static analysis of the product code (the module, the UTF-8 codec, the code-page services)
 # and of the console host and the stand-in service: clang-tidy with the
 # repository's .clang-tidy, then cppcheck. Any finding fails the lane.
 set -euo pipefail
@@ -7,10 +7,10 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev python3 \
   clang-tidy cppcheck
 cmake --preset debug >/dev/null # the compile commands clang-tidy follows
-sources='/(plugin|encoding|platform|host|standin)/[^/]*\.cpp$'
+sources='/(plugin|encoding|utf8|platform|host|standin)/[^/]*\.cpp$'
 run-clang-tidy -p build/debug -j2 -quiet "$sources"
 cppcheck --std=c++20 --library=posix --enable=warning,style,performance,portability \
   --inline-suppr --suppressions-list=tools/cppcheck-suppressions.txt --error-exitcode=1 \
-  --quiet -U_WIN32 -I include -I platform -I plugin -I encoding -I host \
-  plugin encoding platform host standin
+  --quiet -U_WIN32 -I include -I platform -I plugin -I encoding -I utf8 -I host \
+  plugin encoding utf8 platform host standin
 echo "static analysis lane: ${SECONDS}s"

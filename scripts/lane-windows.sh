@@ -26,12 +26,13 @@ for arch in i686 x86_64; do
   # Creates the Wine prefix before the tests, or says why it cannot.
   "build/mingw-$arch/wine-run.sh" --version || true
   # Under qemu every 32-bit Wine process starts slowly (a minute or more): there
-  # the i686 lane runs the module's own tests, one host session of each command
-  # and the comparison with Linux in two code pages. Where 32-bit programs run
+  # the i686 lane runs the module's own tests, one host session of each command,
+  # the demo under code page 65001 and the comparison with Linux in code pages
+  # 1251, 1252 and 65001. Where 32-bit programs run
   # natively, it runs everything, as the x86_64 lane does.
   subset=()
   if [ "$arch" = i686 ] && [ "$i386" = emulated ]; then
-    subset=(-R '^(module_|fresh_module_test|host_tests|wine_run_|host_session_(np_announces_in_utf8|vc_reaches_service)$|same_bytes_as_linux_cp125[12]$)')
+    subset=(-R '^(module_|fresh_module_test|host_tests|wine_run_|host_session_(np_announces_in_utf8|vc_reaches_service|demo_utf8)$|same_bytes_as_linux_cp(125[12]|65001)$)')
     loud+=("i686: 32-bit programs run only under qemu here, so only a subset of the i686 tests ran")
   fi
   log="build/mingw-$arch/ctest.log"

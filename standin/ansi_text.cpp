@@ -38,14 +38,21 @@ bool to_ansi(const std::string &utf8, std::string &ansi) {
     std::vector<WCHAR> units(count.units + 1);
     decode_utf8(utf8.c_str(), utf8.size(), count, units.data());
     const int unit_count = static_cast<int>(count.units);
-    // No best-fit substitutions: 'é' in code page 1251 is '?', not 'e'.
-    const int byte_count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(),
-                                               unit_count, nullptr, 0, nullptr, nullptr);
+    // No best-fit substitutions: 'é' in code page 1251 is '?', not 'e'. UTF-8
+    // (65001) has none to make and refuses the flag.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    int byte_count =
+        WideCharToMultiByte(CP_ACP, flags, units.data(), unit_count, nullptr, 0, nullptr, nullptr);
+    if (byte_count == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        byte_count = WideCharToMultiByte(CP_ACP, flags, units.data(), unit_count, nullptr, 0,
+                                         nullptr, nullptr);
+    }
     if (byte_count == 0)
         return false;
     ansi.assign(static_cast<std::size_t>(byte_count), '\0');
-    return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), unit_count, ansi.data(),
-                               byte_count, nullptr, nullptr) == byte_count;
+    return WideCharToMultiByte(CP_ACP, flags, units.data(), unit_count, ansi.data(), byte_count,
+                               nullptr, nullptr) == byte_count;
 }
 
 } // namespace

@@ -70,7 +70,7 @@ const Walk walks[] = {
 class AllocationWalk : public testing::TestWithParam<Walk> {
   protected:
     void SetUp() override {
-        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.CP1252";
     }
 
     int run_command(int fail_at) {

@@ -2,8 +2,8 @@
 // tables, against iconv read independently here.
 //
 // Suites named AnsiCp<N> check the process-wide ANSI code page and only mean something when the
-// process starts with a locale that selects <N> (e.g. LC_ALL=ru_RU.UTF-8 for 1251); elsewhere
-// they skip.
+// process starts with a locale that selects <N> (e.g. LC_ALL=ru_RU.CP1251 for 1251); elsewhere
+// they fail.
 #include "codepage.h"
 #include "locale_code_page.h"
 
@@ -118,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"WideCharFlag", 1252, WC_COMPOSITECHECK, false, 3, false, 8, ERROR_INVALID_FLAGS},
         BadCall{"DbcsUnknownFlag", 932, 0x100, false, 3, false, 8, ERROR_INVALID_FLAGS},
         BadCall{"InvalidCharsFlag", 1252, 0x8, false, 3, false, 8, ERROR_INVALID_FLAGS},
-        BadCall{"Utf8CodePage", 65001, 0, false, 3, false, 8, ERROR_INVALID_PARAMETER}),
+        BadCall{"Utf8Precomposed", 65001, MB_PRECOMPOSED, false, 3, false, 8, ERROR_INVALID_FLAGS},
+        BadCall{"Utf8ZeroLength", 65001, 0, false, 0, false, 8, ERROR_INVALID_PARAMETER},
+        BadCall{"Utf8NegativeRoom", 65001, 0, false, 3, false, -1, ERROR_INVALID_PARAMETER}),
     [](const testing::TestParamInfo<BadCall> &info) { return std::string(info.param.rule); });
 
 class WideCharArgumentRules : public testing::TestWithParam<BadCall> {};
@@ -146,7 +148,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadCall{"MultiByteFlag", 1252, MB_PRECOMPOSED, false, 3, false, 8, ERROR_INVALID_FLAGS},
         BadCall{"Utf8OnlyFlag", 1252, 0x80, false, 3, false, 8, ERROR_INVALID_FLAGS},
         BadCall{"DiscardMarksFlag", 1252, 0x10, false, 3, false, 8, ERROR_INVALID_FLAGS},
-        BadCall{"Utf8CodePage", 65001, 0, false, 3, false, 8, ERROR_INVALID_PARAMETER}),
+        BadCall{"Utf8CompositeCheck", 65001, WC_COMPOSITECHECK, false, 3, false, 8,
+                ERROR_INVALID_FLAGS},
+        BadCall{"Utf8NoBestFit", 65001, WC_NO_BEST_FIT_CHARS, false, 3, false, 8,
+                ERROR_INVALID_FLAGS},
+        BadCall{"Utf8NullSource", 65001, 0, true, 3, false, 8, ERROR_INVALID_PARAMETER}),
     [](const testing::TestParamInfo<BadCall> &info) { return std::string(info.param.rule); });
 
 // A caller's default character, and the report whether one was used, are not offered.
@@ -192,7 +198,7 @@ TEST(ArgumentRules, LstrlenA) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(LengthRules, MinusOneCountsAndConvertsTheTerminator) {
-    for (UINT cp : {1252u, 932u}) {
+    for (UINT cp : {1252u, 932u, 65001u}) {
         SCOPED_TRACE(cp);
         EXPECT_EQ(MultiByteToWideChar(cp, 0, "ab", -1, nullptr, 0), 3);
         WCHAR wide[3] = {u'x', u'x', u'x'};
@@ -226,19 +232,32 @@ TEST(LengthRules, MinusOneReadsNothingPastTheTerminator) {
     WCHAR wide[3] = {u'#', u'#', u'#'};
     EXPECT_EQ(MultiByteToWideChar(932, 0, lead.data(), -1, wide, 3), 2);
     EXPECT_EQ(std::u16string_view(wide, 3), std::u16string_view(u"\u30FB\0#", 3));
+    const std::vector<char> cut = {'\xE6', '\x97', 0};
+    EXPECT_EQ(MultiByteToWideChar(65001, 0, cut.data(), -1, wide, 3), 2);
+    EXPECT_EQ(std::u16string_view(wide, 3), std::u16string_view(u"\uFFFD\0#", 3));
+    const std::vector<WCHAR> high = {0xD83D, 0};
+    char narrow[5] = {'#', '#', '#', '#', '#'};
+    EXPECT_EQ(WideCharToMultiByte(65001, 0, high.data(), -1, narrow, 5, nullptr, nullptr), 4);
+    EXPECT_EQ(std::string_view(narrow, 5), std::string_view("\xEF\xBF\xBD\0#", 5));
 }
 
 // kernel32 takes every negative length as "up to and including the terminator".
 TEST(LengthRules, AnyNegativeLengthActsAsMinusOne) {
-    SetLastError(untouched);
-    EXPECT_EQ(MultiByteToWideChar(1252, 0, "abc", -2002, nullptr, 0), 4);
-    EXPECT_EQ(WideCharToMultiByte(1252, 0, u"abc", -7, nullptr, 0, nullptr, nullptr), 4);
-    EXPECT_EQ(GetLastError(), untouched);
+    for (UINT cp : {1252u, 65001u}) {
+        SetLastError(untouched);
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, "abc", -2002, nullptr, 0), 4);
+        EXPECT_EQ(WideCharToMultiByte(cp, 0, u"abc", -7, nullptr, 0, nullptr, nullptr), 4);
+        EXPECT_EQ(GetLastError(), untouched);
+    }
 }
 
 TEST(LengthRules, ExplicitLengthConvertsEmbeddedZeros) {
     EXPECT_EQ(to_wide(1252, std::string_view("a\0b", 3)), std::u16string(u"a\0b", 3));
     EXPECT_EQ(to_bytes(1252, std::u16string_view(u"a\0b", 3)), std::string("a\0b", 3));
+    EXPECT_EQ(to_wide(65001, std::string_view("\xC3\xA9\0\xC3\xA9", 5)),
+              std::u16string(u"\u00E9\0\u00E9", 3));
+    EXPECT_EQ(to_bytes(65001, std::u16string_view(u"\u00E9\0\u00E9", 3)),
+              std::string("\xC3\xA9\0\xC3\xA9", 5));
 }
 
 struct CountCase {
@@ -258,12 +277,15 @@ TEST(LengthRules, CountingAgreesWithConverting) {
         {936, "\xD6\xD0\xCE\xC4\x80"},
         {949, "\xC7\xD1\xB1\xDB"},
         {950, "\xA4\xA4\xA4\xE5"},
+        {65001, "caf\xC3\xA9 \xF0\x9F\x98\x80 \xE6\x9D\xB1\xE4\xBA\xAC \xC0\x80 \xE6\x97"},
     };
     for (const CountCase &c : cases) {
         SCOPED_TRACE(testing::Message() << c.cp << " " << testing::PrintToString(c.bytes));
         const std::u16string units = to_wide(c.cp, c.bytes);
         for (DWORD flags : {0u, static_cast<DWORD>(WC_COMPOSITECHECK)}) {
-            to_bytes(c.cp, units, flags);
+            if (c.cp != 65001 || flags == 0) {
+                to_bytes(c.cp, units, flags);
+            }
         }
     }
 }
@@ -271,9 +293,11 @@ TEST(LengthRules, CountingAgreesWithConverting) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(BufferRules, TooSmallFailsWithoutWritingPastTheEnd) {
-    for (UINT cp : {1252u, 932u}) {
+    for (UINT cp : {1252u, 932u, 65001u}) {
         SCOPED_TRACE(cp);
-        const std::string bytes = cp == 932 ? "\x93\xFA\x96\x7B" : "abcd";
+        const std::string bytes = cp == 932     ? "\x93\xFA\x96\x7B"
+                                  : cp == 65001 ? "a\xC3\xA9z"
+                                                : "abcd";
         const int needed = MultiByteToWideChar(cp, 0, bytes.data(), 4, nullptr, 0);
         std::vector<WCHAR> wide(static_cast<std::size_t>(needed) + 1, u'#');
         SetLastError(untouched);
@@ -281,7 +305,7 @@ TEST(BufferRules, TooSmallFailsWithoutWritingPastTheEnd) {
         EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
         EXPECT_EQ(wide[static_cast<std::size_t>(needed - 1)], u'#');
 
-        const std::u16string units = cp == 932 ? u"\u65E5\u672C" : u"abcd";
+        const std::u16string units = cp == 1252 ? u"abcd" : u"\u65E5\u672C";
         const int bytes_needed =
             WideCharToMultiByte(cp, 0, units.data(), -1, nullptr, 0, nullptr, nullptr);
         std::string narrow(static_cast<std::size_t>(bytes_needed) + 1, '#');
@@ -308,6 +332,16 @@ TEST(BufferRules, ExactFitSucceeds) {
     EXPECT_EQ(MultiByteToWideChar(932, 0, "\x93\xFA\x96\x7B", 4, wide, 2), 2);
     char narrow[4];
     EXPECT_EQ(WideCharToMultiByte(932, 0, u"\u65E5\u672C", 2, narrow, 4, nullptr, nullptr), 4);
+    // No terminator or spare byte is written after the text, whatever its last character.
+    for (const std::u16string_view text :
+         {u"e\u00E9x", u"ex\u00E9", u"\u00E9\u00E9\u00E9\u00E9\u00E9x"}) {
+        std::string out(static_cast<std::size_t>(to_bytes(65001, text).size()) + 1, '#');
+        const int room = static_cast<int>(out.size()) - 1;
+        EXPECT_EQ(WideCharToMultiByte(65001, 0, text.data(), static_cast<int>(text.size()),
+                                      out.data(), room, nullptr, nullptr),
+                  room);
+        EXPECT_EQ(out.back(), '#');
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -479,6 +513,8 @@ TEST(DoubleByteTables, OtherCodePagesBothWays) {
         {936, "\x80", u"\u20AC"},
         {949, "\xC7\xD1\xB1\xDB", u"\uD55C\uAE00"},
         {950, "\xA4\xA4\xA4\xE5", u"\u4E2D\u6587"},
+        {65001, "Caf\xC3\xA9 \xD0\x97\xE6\x9D\xB1 \xF0\x9F\x98\x80",
+         u"Caf\u00E9 \u0417\u6771 \xD83D\xDE00"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(to_wide(c.cp, c.bytes), c.units) << c.cp;
@@ -520,6 +556,34 @@ TEST(DoubleByteTables, EveryPairAgreesWithIconvAndRoundTrips) {
         iconv_close(cd);
         EXPECT_GT(defined, 7000) << cp;
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Code page 65001 goes through the module's own UTF-8 codec, with Windows' rules for it.
+
+// One U+FFFD per maximal ill-formed subpart, as the converters' decoder gives.
+TEST(Utf8CodePage, IllFormedBytesBecomeReplacementCharacters) {
+    const std::pair<std::string_view, std::u16string_view> cases[] = {
+        {"a\xC0\x80z", u"a\uFFFD\uFFFDz"},       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"}, {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xFF\x80z", u"\uFFFD\uFFFDz"},         {"\xE6\x97z", u"\uFFFDz"},
+        {"x\xF0\x9F\x98", u"x\uFFFD"},
+    };
+    for (const auto &[bytes, units] : cases) {
+        EXPECT_EQ(to_wide(65001, bytes), units) << testing::PrintToString(bytes);
+    }
+}
+
+TEST(Utf8CodePage, LoneSurrogatesBecomeReplacementCharacter) {
+    EXPECT_EQ(to_bytes(65001, u"\xD83Dx\xDE00"), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(to_bytes(65001, u"\xDE00\xD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// What lies after the given length is not part of the text, even where it would complete it.
+TEST(Utf8CodePage, ExplicitLengthEndsTheText) {
+    EXPECT_EQ(to_wide(65001, std::string_view("\xC3\xA9", 1)), u"\uFFFD");
+    EXPECT_EQ(to_wide(65001, std::string_view("ab\xF0\x9F\x98\x80", 5)), u"ab\uFFFD");
+    EXPECT_EQ(to_bytes(65001, std::u16string_view(u"\xD83D\xDE00", 1)), "\xEF\xBF\xBD");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -757,20 +821,30 @@ TEST_P(LocaleCodePage, FollowsLanguageTerritoryAndModifier) {
 INSTANTIATE_TEST_SUITE_P(
     Names, LocaleCodePage,
     testing::Values(
-        LocaleCase{nullptr, 1252}, LocaleCase{"", 1252}, LocaleCase{"C", 1252},
-        LocaleCase{"C.UTF-8", 1252}, LocaleCase{"POSIX", 1252}, LocaleCase{"en_US.UTF-8", 1252},
-        LocaleCase{"de_DE@euro", 1252}, LocaleCase{"xx_YY", 1252}, LocaleCase{"pl_PL.UTF-8", 1250},
-        LocaleCase{"cs_CZ", 1250}, LocaleCase{"hu", 1250}, LocaleCase{"ru_RU.UTF-8", 1251},
-        LocaleCase{"uk_UA.KOI8-U", 1251}, LocaleCase{"sr_RS", 1251},
-        LocaleCase{"sr_RS@latin", 1250}, LocaleCase{"sr_RS.UTF-8@latin", 1250},
+        // A codeset that is one of the layer's code pages decides, whatever the language.
+        LocaleCase{"C.UTF-8", 65001}, LocaleCase{"en_US.UTF-8", 65001},
+        LocaleCase{"de_DE.utf8", 65001}, LocaleCase{"ru_RU.Utf-8", 65001},
+        LocaleCase{"sr_RS.UTF-8@latin", 65001}, LocaleCase{"kk_KZ.UTF-8", 65001},
+        LocaleCase{"ru_RU.CP1251", 1251}, LocaleCase{"en_US.cp1251", 1251},
+        LocaleCase{"be_BY.CP1251@latin", 1251}, LocaleCase{"ja_JP.CP932", 932},
+        LocaleCase{"th_TH.CP874", 874}, LocaleCase{"xx.CP1258", 1258},
+        // Any other codeset, or none, leaves it to the language.
+        LocaleCase{"en_US.CP437", 1252}, LocaleCase{"el_GR.CP12530", 1253},
+        LocaleCase{"ru_RU.CP1251X", 1251}, LocaleCase{"en_US.ISO-8859-1", 1252},
+        LocaleCase{"ru_RU.KOI8-R", 1251}, LocaleCase{"pl_PL.", 1250}, LocaleCase{nullptr, 1252},
+        LocaleCase{"", 1252}, LocaleCase{"C", 1252}, LocaleCase{"POSIX", 1252},
+        LocaleCase{"en_US", 1252}, LocaleCase{"de_DE@euro", 1252}, LocaleCase{"xx_YY", 1252},
+        LocaleCase{"pl_PL", 1250}, LocaleCase{"cs_CZ", 1250}, LocaleCase{"hu", 1250},
+        LocaleCase{"ru_RU", 1251}, LocaleCase{"uk_UA.KOI8-U", 1251}, LocaleCase{"sr_RS", 1251},
+        LocaleCase{"sr_RS@latin", 1250}, LocaleCase{"sr_RS.ISO-8859-2@latin", 1250},
         LocaleCase{"uz_UZ", 1254}, LocaleCase{"uz_UZ@cyrillic", 1251}, LocaleCase{"el_GR", 1253},
-        LocaleCase{"tr_TR.UTF-8", 1254}, LocaleCase{"he_IL", 1255}, LocaleCase{"ar_EG", 1256},
+        LocaleCase{"tr_TR.ISO-8859-9", 1254}, LocaleCase{"he_IL", 1255}, LocaleCase{"ar_EG", 1256},
         LocaleCase{"fa_IR", 1256}, LocaleCase{"lt_LT", 1257}, LocaleCase{"vi_VN", 1258},
-        LocaleCase{"th_TH", 874}, LocaleCase{"ja_JP.eucJP", 932}, LocaleCase{"ko_KR.UTF-8", 949},
+        LocaleCase{"th_TH", 874}, LocaleCase{"ja_JP.eucJP", 932}, LocaleCase{"ko_KR.eucKR", 949},
         LocaleCase{"zh_CN.GB18030", 936}, LocaleCase{"zh_SG", 936}, LocaleCase{"zh", 936},
-        LocaleCase{"zh_TW.UTF-8", 950}, LocaleCase{"zh_HK", 950}, LocaleCase{"zh_MO", 950},
+        LocaleCase{"zh_TW.Big5", 950}, LocaleCase{"zh_HK", 950}, LocaleCase{"zh_MO", 950},
         LocaleCase{"zhx_TW", 1252}, LocaleCase{"RU_ru", 1251}, LocaleCase{"hsb_DE", 1252},
-        LocaleCase{"dsb_DE.UTF-8", 1252}, LocaleCase{"pa_PK", 1256}, LocaleCase{"pa_IN", 1252},
+        LocaleCase{"dsb_DE", 1252}, LocaleCase{"pa_PK", 1256}, LocaleCase{"pa_IN", 1252},
         LocaleCase{"cmn_TW", 950}, LocaleCase{"nan_TW@latin", 950}, LocaleCase{"hak_TW", 950},
         LocaleCase{"lzh_TW", 950}, LocaleCase{"yue_HK", 950}, LocaleCase{"yi_US", 1255},
         LocaleCase{"ps_AF", 1256}, LocaleCase{"kk_KZ", 1251},
@@ -828,6 +902,21 @@ TEST_F(LocaleEnvironment, LcAllOverLcCtypeOverLang) {
     EXPECT_STREQ(locale_from_environment(), "ru_RU");
 }
 
+// A variable holding garbage gives the default code page.
+TEST_F(LocaleEnvironment, GarbageGivesTheDefault) {
+    const std::string garbage[] = {std::string(100000, 'x') + ".CP1251X",
+                                   "." + std::string(100000, '8'),
+                                   "\xFF\xFE.\x01\x80@\xC3",
+                                   "@.@._",
+                                   "=;\t\n",
+                                   "en_US." + std::string(100000, 'U')};
+    for (const std::string &value : garbage) {
+        setenv("LC_ALL", value.c_str(), 1);
+        EXPECT_EQ(code_page_for_locale(locale_from_environment()), 1252U)
+            << testing::PrintToString(value.substr(0, 20));
+    }
+}
+
 TEST_F(LocaleEnvironment, EmptyVariablesAreSkipped) {
     setenv("LC_ALL", "", 1);
     setenv("LC_CTYPE", "", 1);
@@ -860,7 +949,7 @@ TEST(AnsiCp1252, FixedForTheLifeOfTheProcess) {
     const UINT before = GetACP();
     const char *old = std::getenv("LC_ALL");
     const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    setenv("LC_ALL", "ja_JP.CP932", 1);
     EXPECT_EQ(GetACP(), before);
     EXPECT_EQ(to_wide(CP_ACP, "\x93\xFA"), u"\u201C\u00FA");
     if (saved) {
@@ -876,6 +965,26 @@ TEST(AnsiCp1251, CyrillicTextThroughAcp) {
     EXPECT_EQ(to_wide(CP_ACP, "\xCF\xF0\xE8\xE2\xE5\xF2", MB_PRECOMPOSED),
               u"\u041F\u0440\u0438\u0432\u0435\u0442");
     EXPECT_EQ(to_bytes(CP_ACP, u"\u041C\u0438\u0440 \u00E9", WC_COMPOSITECHECK), "\xCC\xE8\xF0 ?");
+}
+
+// The module's calls under 65001: the flags it passes are refused as Windows refuses them, and
+// its retry without them converts.
+TEST(AnsiCp65001, Utf8TextThroughAcp) {
+    REQUIRE_ANSI_CODE_PAGE(65001);
+    EXPECT_EQ(GetACP(), 65001U);
+    WCHAR wide[4] = {u'#', u'#', u'#', u'#'};
+    SetLastError(untouched);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, "\xC3\xA9", 2, wide, 4), 0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_FLAGS);
+    EXPECT_EQ(wide[0], u'#');
+    char narrow[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(
+        WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, u"e\u0301", 2, narrow, 4, nullptr, nullptr),
+        0);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_FLAGS);
+    EXPECT_EQ(narrow[0], '#');
+    EXPECT_EQ(to_wide(CP_ACP, "\xE6\x9D\xB1 \xF0\x9F\x98\x80"), u"\u6771 \xD83D\xDE00");
+    EXPECT_EQ(to_bytes(CP_ACP, u"e\u0301\xD83D\xDE00"), "e\xCC\x81\xF0\x9F\x98\x80");
 }
 
 TEST(AnsiCp932, JapaneseTextThroughAcp) {

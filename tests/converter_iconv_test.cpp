@@ -11,7 +11,7 @@
 namespace {
 
 TEST(Cp1252Iconv, LocalToUtf8AgreesWithIconvOnEveryByte) {
-    ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+    ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.CP1252";
     iconv_t cd = iconv_open("UTF-8", "CP1252");
     ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
     for (int byte = 1; byte < 256; ++byte) {

@@ -44,7 +44,7 @@ class Cp1252 : public testing::Test {
   protected:
     void SetUp() override {
         reset_allocations();
-        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.CP1252";
     }
 };
 
@@ -109,7 +109,7 @@ TEST_F(ConverterFaults, Utf8ToLocalAllocatesTwiceAndReleasesOne) {
 }
 
 TEST(Cp1251, ConvertsCyrillicBothWays) {
-    ASSERT_EQ(GetACP(), 1251u) << "run with LC_ALL=ru_RU.UTF-8";
+    ASSERT_EQ(GetACP(), 1251u) << "run with LC_ALL=ru_RU.CP1251";
     const std::string local = "\xCF\xF0\xE8\xE2\xE5\xF2";
     const std::string utf8 = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
     expect_converted(to_utf8(local), utf8);
@@ -120,13 +120,30 @@ TEST(Cp1251, ConvertsCyrillicBothWays) {
 }
 
 TEST(Cp932, ConvertsJapaneseBothWays) {
-    ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.UTF-8";
+    ASSERT_EQ(GetACP(), 932u) << "run with LC_ALL=ja_JP.CP932";
     const std::string local = "\x93\xFA\x96\x7B"
                               "abc";
     const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC"
                              "abc";
     expect_converted(to_utf8(local), utf8);
     expect_converted(to_local(utf8), local);
+}
+
+// Where the ANSI code page is UTF-8, the platform refuses MB_PRECOMPOSED and
+// WC_COMPOSITECHECK; the converters retry without them, and every character
+// survives both ways. Ill-formed text becomes U+FFFD either way.
+TEST(Cp65001, ConvertsEveryCharacterBothWays) {
+    ASSERT_EQ(GetACP(), 65001u) << "run with LC_ALL=C.UTF-8";
+    const std::string text = "me is playing \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80 Caf\xC3\xA9";
+    expect_converted(to_utf8(text), text);
+    expect_converted(to_local(text), text);
+    const std::string ill_formed = "a\xC0\x8A\xED\xA0\x80z\xE6\x97";
+    std::string replaced = "a";
+    for (int i = 0; i < 5; ++i)
+        replaced += "\xEF\xBF\xBD";
+    replaced += "z\xEF\xBF\xBD";
+    expect_converted(to_utf8(ill_formed), replaced);
+    expect_converted(to_local(ill_formed), replaced);
 }
 
 } // namespace

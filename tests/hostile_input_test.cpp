@@ -1,7 +1,8 @@
 // Input that breaks plug-ins of this kind, one row each, with what the
 // module must do about it. /np rows give the bytes a successful vc_eval
 // writes into the module's buffer (raw: no terminator is added); /vc rows
-// give the words after the command name. Runs in code page 1252.
+// give the words after the command name. The first table runs in code page
+// 1252, the second in 65001 (UTF-8).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -195,17 +196,81 @@ const HostileInput rows[] = {
      {}},
 };
 
+// UTF-8 as the service sends it where the ANSI code page is 65001: the module
+// reads it with the platform's decoder, which is the module's own.
+std::string fffd(std::size_t count) {
+    return repeated(count, "\xEF\xBF\xBD");
+}
+
+const HostileInput utf8_rows[] = {
+    {"every character survives both ways",
+     Command::np,
+     terminated("me is playing \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80 Caf\xC3\xA9"),
+     {},
+     {"me is playing \xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x98\x80 Caf\xC3\xA9"},
+     {},
+     {}},
+    {"ill-formed song text becomes U+FFFD",
+     Command::np,
+     terminated("me a\xC0\x80 \xED\xA0\x80 \xFF b"),
+     {},
+     {"me a" + fffd(2) + " " + fffd(3) + " " + fffd(1) + " b"},
+     {},
+     {}},
+    // Overlong forms of CR and LF are not line breaks.
+    {"overlong line breaks in song text",
+     Command::np,
+     terminated("me a\xC0\x8A\xE0\x80\x8D\xC0\x8D" + "b"s),
+     {},
+     {"me a" + fffd(7) + "b"},
+     {},
+     {}},
+    // The byte that would complete the sequence lies past the terminator.
+    {"song text cut short by the terminator",
+     Command::np,
+     terminated("me x\xE6\x97") + "\xA5\n",
+     {},
+     {"me x" + fffd(1)},
+     {},
+     {}},
+    {"ill-formed /vc words reach the service with U+FFFD",
+     Command::vc,
+     "",
+     {"a\xC0\x80" + "b"s, "\xE6\x97", "\xF4\x90\x80\x80"},
+     {},
+     {"a" + fffd(2) + "b " + fffd(1) + " " + fffd(4)},
+     {}},
+};
+
 class HostileInputs : public testing::TestWithParam<HostileInput> {
   protected:
+    virtual UINT code_page() const {
+        return 1252;
+    }
     void SetUp() override {
-        ASSERT_EQ(GetACP(), 1252u) << "run with LC_ALL=en_US.UTF-8";
+        ASSERT_EQ(GetACP(), code_page()) << "run with LC_ALL=en_US.CP1252, or C.UTF-8 for 65001";
         plugin_handle = reset_fakes();
         reset_allocations();
+    }
+    void check_row(const HostileInput &row);
+};
+
+class Cp65001HostileInputs : public HostileInputs {
+  protected:
+    UINT code_page() const override {
+        return 65001;
     }
 };
 
 TEST_P(HostileInputs, AreHandledAsTheTableSays) {
-    const HostileInput &row = GetParam();
+    check_row(GetParam());
+}
+
+TEST_P(Cp65001HostileInputs, AreHandledAsTheTableSays) {
+    check_row(GetParam());
+}
+
+void HostileInputs::check_row(const HostileInput &row) {
     ASSERT_LE(row.service_text.size(), std::size_t{VC_RESULT_SIZE});
     fake_service.eval_bytes = row.service_text;
     testing::internal::CaptureStderr();
@@ -221,5 +286,6 @@ TEST_P(HostileInputs, AreHandledAsTheTableSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, HostileInputs, testing::ValuesIn(rows), RuleName());
+INSTANTIATE_TEST_SUITE_P(Rows, Cp65001HostileInputs, testing::ValuesIn(utf8_rows), RuleName());
 
 } // namespace

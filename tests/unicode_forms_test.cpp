@@ -28,18 +28,29 @@ void PrintTo(const DecodeCase &c, std::ostream *out) {
 }
 
 // Decodes with the decoder's own choice of path, and checks that the path
-// with every check gives the same units.
+// with every check gives the same units. The text is followed by bytes that
+// would continue it, ASCII or continuation bytes, which the decoder must not
+// read: it is bounded by the length alone.
 Units decode(const std::string &utf8) {
-    const Utf16Count count = count_utf16_units(utf8.c_str(), utf8.size());
-    // Guard units after the end show any write past the counted units.
-    std::vector<WCHAR> buffer(count.units + 3, 0xBEEF);
-    decode_utf8(utf8.c_str(), utf8.size(), count, buffer.data());
-    EXPECT_EQ(buffer[count.units], 0) << "terminator after the counted units";
-    EXPECT_EQ(buffer[count.units + 1], 0xBEEF) << "written past the terminator";
-    std::vector<WCHAR> checked(count.units + 1);
-    decode_utf8(utf8.c_str(), utf8.size(), {count.units, false}, checked.data());
-    EXPECT_TRUE(std::equal(checked.begin(), checked.end(), buffer.begin()));
-    return Units(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count.units));
+    Units first;
+    for (const char after : {'z', '\xA9'}) {
+        const std::string text = utf8 + std::string(16, after);
+        const Utf16Count count = count_utf16_units(text.c_str(), utf8.size());
+        // Guard units after the end show any write past the counted units.
+        std::vector<Utf16Unit> buffer(count.units + 2, 0xBEEF);
+        decode_utf8(text.c_str(), utf8.size(), count, buffer.data());
+        EXPECT_EQ(buffer[count.units], 0xBEEF) << "written past the counted units";
+        std::vector<Utf16Unit> checked(count.units);
+        decode_utf8(text.c_str(), utf8.size(), {count.units, false}, checked.data());
+        EXPECT_TRUE(std::equal(checked.begin(), checked.end(), buffer.begin()));
+        const Units units(buffer.begin(),
+                          buffer.begin() + static_cast<std::ptrdiff_t>(count.units));
+        if (after != 'z') {
+            EXPECT_EQ(units, first) << "the bytes after the text changed its units";
+        }
+        first = units;
+    }
+    return first;
 }
 
 class DecodeUtf8 : public testing::TestWithParam<DecodeCase> {};
@@ -57,6 +68,7 @@ const DecodeCase decode_cases[] = {
     {"cjk", "\xE4\xB8\xAD", {0x4E2D}},
     {"four bytes become a pair", "\xF0\x9F\x98\x80x", {0xD83D, 0xDE00, 'x'}},
     {"highest code point", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+    {"zero bytes are units", std::string("a\0\xC3\xA9\0", 5), {'a', 0, 0xE9, 0}},
     {"stray continuation", "\x80", {0xFFFD}},
     {"two stray continuations", "\x80\x80", {0xFFFD, 0xFFFD}},
     {"overlong nul does not end the text",
@@ -145,15 +157,16 @@ void PrintTo(const EncodeCase &c, std::ostream *out) {
 
 class EncodeUtf8 : public testing::TestWithParam<EncodeCase> {};
 
+// The units are followed by a low surrogate, which a high one at their end must
+// not take as its partner: the encoder is bounded by the length alone.
 TEST_P(EncodeUtf8, WritesCountedBytes) {
-    std::vector<WCHAR> units(GetParam().units.begin(), GetParam().units.end());
+    std::vector<Utf16Unit> units(GetParam().units.begin(), GetParam().units.end());
     const std::size_t length = units.size();
-    units.push_back(0);
+    units.push_back(0xDE00);
     const std::size_t count = count_utf8_bytes(units.data(), length);
-    std::string out(count + 2, '\x7E');
+    std::string out(count + 1, '\x7E');
     encode_utf8(units.data(), length, out.data());
-    EXPECT_EQ(out[count], '\0');
-    EXPECT_EQ(out[count + 1], '\x7E') << "written past the terminator";
+    EXPECT_EQ(out[count], '\x7E') << "written past the counted bytes";
     EXPECT_EQ(out.substr(0, count), GetParam().utf8);
 }
 
@@ -177,11 +190,11 @@ const EncodeCase encode_cases[] = {
      "\xEF\xBF\xBD"
      "A"},
     {"high high low", {0xD800, 0xD800, 0xDC00}, "\xEF\xBF\xBD\xF0\x90\x80\x80"},
-    // A surrogate sends the count code point by code point: every length
-    // boundary must hold there too.
+    // Every length boundary in a text that holds surrogates.
     {"every boundary beside surrogates",
      {0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0xD83D, 0xDE00, 0xDE00},
      "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x9F\x98\x80\xEF\xBF\xBD"},
+    {"zero units are bytes", {'a', 0, 0xE9, 0}, std::string("a\0\xC3\xA9\0", 5)},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, EncodeUtf8, testing::ValuesIn(encode_cases), RuleName());
@@ -274,7 +287,8 @@ const UnitTail encode_tails[] = {
      {0xDE00, 'z'},
      "\xEF\xBF\xBD"
      "z"},
-    {"zero unit ends the text", {0, 'z', 'z', 'z', 'z'}, ""},
+    {"zero unit is a byte", {0, 'z', 0, 'z', 'z'}, std::string("\0z\0zz", 5)},
+    {"one-byte form last", {0xE9, 'z'}, "\xC3\xA9z"},
 };
 
 class EncodeAfterAsciiRun : public testing::TestWithParam<UnitTail> {};
@@ -284,7 +298,7 @@ TEST_P(EncodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
         for (const bool cyrillic : {false, true}) {
             SCOPED_TRACE(testing::Message() << "run of " << run << (cyrillic ? " Cyrillic" : ""));
             for (const Units &before : {Units{}, Units{0x416}}) {
-                std::vector<WCHAR> units(before.begin(), before.end());
+                std::vector<Utf16Unit> units(before.begin(), before.end());
                 std::string expected = before.empty() ? "" : "\xD0\x96";
                 const auto [run_units, run_utf8] = letters(run, cyrillic);
                 units.insert(units.end(), run_units.begin(), run_units.end());
@@ -292,14 +306,13 @@ TEST_P(EncodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
                 units.insert(units.end(), GetParam().units.begin(), GetParam().units.end());
                 expected += GetParam().utf8;
                 const std::size_t length = units.size();
-                units.push_back(0);
+                units.push_back(0xDE00); // not the partner of a high surrogate at the end
                 const std::size_t count = count_utf8_bytes(units.data(), length);
                 ASSERT_EQ(count, expected.size());
-                std::string out(count + 2, '\x7E');
+                std::string out(count + 1, '\x7E');
                 encode_utf8(units.data(), length, out.data());
                 EXPECT_EQ(out.substr(0, count), expected);
-                EXPECT_EQ(out[count], '\0');
-                EXPECT_EQ(out[count + 1], '\x7E') << "written past the terminator";
+                EXPECT_EQ(out[count], '\x7E') << "written past the counted bytes";
             }
         }
     }
@@ -311,8 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Tails, EncodeAfterAsciiRun, testing::ValuesIn(encode_ta
 // widest units, and a surrogate in a late block, must still count exactly.
 TEST(CountUtf8Bytes, LongTextsCountEveryBlock) {
     const std::size_t length = 3 * 0x4000 + 5;
-    std::vector<WCHAR> units(length + 1, 0x20AC);
-    units[length] = 0;
+    std::vector<Utf16Unit> units(length, 0x20AC);
     EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * length);
     units[length - 2] = 0xD83D;
     units[length - 1] = 0xDE00;
@@ -323,16 +335,16 @@ TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
     for (char32_t code_point = 1; code_point <= 0x10FFFF; ++code_point) {
         if (code_point >= 0xD800 && code_point <= 0xDFFF)
             continue;
-        WCHAR units[3] = {};
+        Utf16Unit units[3] = {};
         if (code_point > 0xFFFF) {
-            units[0] = static_cast<WCHAR>(0xD800 + ((code_point - 0x10000) >> 10));
-            units[1] = static_cast<WCHAR>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+            units[0] = static_cast<Utf16Unit>(0xD800 + ((code_point - 0x10000) >> 10));
+            units[1] = static_cast<Utf16Unit>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
         } else {
-            units[0] = static_cast<WCHAR>(code_point);
+            units[0] = static_cast<Utf16Unit>(code_point);
         }
-        char utf8[5];
+        char utf8[5] = {};
         encode_utf8(units, code_point > 0xFFFF ? 2 : 1, utf8);
-        WCHAR back[3] = {0xBEEF, 0xBEEF, 0xBEEF};
+        Utf16Unit back[3] = {};
         decode_utf8(utf8, std::strlen(utf8), count_utf16_units(utf8, std::strlen(utf8)), back);
         ASSERT_EQ(back[0], units[0]) << std::hex << static_cast<unsigned long>(code_point);
         ASSERT_EQ(back[1], units[1]) << std::hex << static_cast<unsigned long>(code_point);

@@ -5,8 +5,9 @@ environment.
 
 The names are those that the Linux layer decides by a rule of its own: each
 language of its table, and each territory or script that changes a language's
-code page (corpus_convert --locales lists them). Each is tried with the codeset
-.UTF-8, as users' locales are named. Where Windows' answer is known and the
+code page (corpus_convert --locales lists them). Each is tried without a
+codeset: one that names a code page (.UTF-8, .CP1251) decides the Linux layer's
+answer by itself, while Wine derives the code page from the language alone. Where Windows' answer is known and the
 Linux layer deliberately gives another, the name is listed in the known file
 under the reason; an unlisted difference fails, and so does a listed one that no
 longer occurs.
@@ -49,8 +50,7 @@ def main():
         sys.exit("the Linux build listed no locale names")
 
     differences = []
-    for name in names:
-        locale = name.replace("@", ".UTF-8@") if "@" in name else name + ".UTF-8"
+    for locale in names:
         ours, windows = acp([args.linux], locale), acp(args.windows, locale)
         if ours != windows:
             differences.append(f"{locale} linux={ours} windows={windows}")

@@ -236,6 +236,16 @@ int main(int argc, char **argv) {
         }
     }
 
+    // Where the code page is UTF-8, its texts are the same as the other
+    // direction's: every character of the Basic Multilingual Plane, the
+    // encoded surrogates, and the hand-picked texts, ill-formed ones included.
+    if (code_page == CP_UTF8) {
+        for (char32_t c = 1; c < 0x10000; ++c)
+            to_utf8(utf8_of(c));
+        for (const char *text : curated)
+            to_utf8(text);
+    }
+
     // Every character of the Basic Multilingual Plane on its own: the code
     // page's whole repertoire and everything it lacks.
     for (char32_t c = 1; c < 0x10000; ++c) {

@@ -267,6 +267,19 @@ def cyrillic_session(session, observer):
     check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
 
 
+def utf8_session(session, observer):
+    """Code page 65001: a Japanese title and an emoji both ways, byte for byte."""
+    lines = observer.drive(1, "np")
+    check(lines == [action("is playing 東京 😀 Café")],
+          "/np sends the preset from code page 65001 as it is", lines)
+    check(observer.drive(2, "vc play 東京 😀") == [], "/vc play 東京 😀 sends nothing")
+    log = session.service_file("commands.log")
+    check(log == "eval formatpreset 3\nexec play 東京 😀\n".encode(),
+          "the service received the command in UTF-8", log)
+    lines = observer.drive(3, "echo synchronised")
+    check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+
+
 def check_window_text(session, failures_shown):
     everything = session.log_text("*/*.log")
     check(everything.count(LOADED) == 1, "the loaded message appears once",
@@ -285,7 +298,7 @@ def run(work, bin_dir):
     (work / "lib").mkdir()
     shutil.copy(bin_dir / "libvc.so", work / "lib")
     (work / "locales").mkdir()
-    for name in ("en_US.UTF-8", "ru_RU.UTF-8"):
+    for name in ("en_US.CP1252", "ru_RU.CP1251", "ja_JP.UTF-8"):
         (work / "locales" / name).symlink_to("/usr/lib/locale/C.utf8")
     work.chmod(0o755)
 
@@ -297,10 +310,12 @@ def run(work, bin_dir):
         observer = Observer(port)
         joined = f":{NICK}!".encode(), f"JOIN :{CHANNEL}".encode()
         for name, locale, preset3, steps, failures_shown in (
-                ("western", "en_US.UTF-8", "me is playing Café € Song".encode("cp1252"),
+                ("western", "en_US.CP1252", "me is playing Café € Song".encode("cp1252"),
                  western_session, (NP_FAILED, VC_FAILED)),
-                ("cyrillic", "ru_RU.UTF-8", "me is playing Зимняя ночь".encode("cp1251"),
-                 cyrillic_session, ())):
+                ("cyrillic", "ru_RU.CP1251", "me is playing Зимняя ночь".encode("cp1251"),
+                 cyrillic_session, ()),
+                ("utf8", "ja_JP.UTF-8", "me is playing 東京 😀 Café".encode(),
+                 utf8_session, ())):
             print(f"-- HexChat with LC_ALL={locale}")
             session = Session(work, bin_dir, display, port, name, locale, preset3)
             sessions.append(session)

@@ -15,11 +15,11 @@ bool in_range(unsigned char byte, unsigned char low, unsigned char high) noexcep
 // Decodes the code point at `in` and gives the number of bytes it takes. The
 // first byte fixes the length and the range the second byte must lie in
 // (which rules out overlong forms, surrogates and values above U+10FFFF);
-// later bytes are plain continuation bytes. A byte outside its range ends the
-// sequence there: the bytes taken so far become one U+FFFD and that byte
-// starts the next one. The terminator is never in range, so decoding never
-// passes it.
-int decode_sequence(const unsigned char *in, char32_t &code_point) noexcept {
+// later bytes are plain continuation bytes. A byte outside its range, or the
+// end of the text, ends the sequence there: the bytes taken so far become one
+// U+FFFD and that byte starts the next one.
+int decode_sequence(const unsigned char *in, const unsigned char *end,
+                    char32_t &code_point) noexcept {
     const unsigned char first = in[0];
     int length;
     unsigned char low = 0x80;
@@ -50,7 +50,7 @@ int decode_sequence(const unsigned char *in, char32_t &code_point) noexcept {
         return 1;
     }
     for (int taken = 1; taken < length; ++taken) {
-        if (!in_range(in[taken], low, high)) {
+        if (end - in <= taken || !in_range(in[taken], low, high)) {
             code_point = replacement;
             return taken;
         }
@@ -68,23 +68,22 @@ std::uint64_t load_word(const unsigned char *in) noexcept {
     return word;
 }
 
-// True when the eight bytes at `in` are all ASCII. The text has no zero byte
-// before its end, so each of them is one unit of its own.
+// True when the eight bytes at `in` are all ASCII, each one unit of its own.
 bool eight_ascii_bytes(const unsigned char *in) noexcept {
     return (load_word(in) & 0x8080808080808080) == 0;
 }
 
 // A two-byte sequence, the form of most Latin, Greek and Cyrillic letters:
-// a first byte C2-DF (C0 and C1 would be overlong) and a continuation byte.
-// in[1] exists, as in[0] is not the terminator.
-bool two_byte_sequence(const unsigned char *in) noexcept {
-    return in_range(in[0], 0xC2, 0xDF) && (in[1] & 0xC0) == 0x80;
+// a first byte C2-DF (C0 and C1 would be overlong) and a continuation byte
+// before the end.
+bool two_byte_sequence(const unsigned char *in, const unsigned char *end) noexcept {
+    return in_range(in[0], 0xC2, 0xDF) && end - in >= 2 && (in[1] & 0xC0) == 0x80;
 }
 
 // The unit of a two-byte sequence that is one: its bytes less their marker bits
 // (C0 and 80), which sum to a constant.
-WCHAR two_byte_unit(const unsigned char *in) noexcept {
-    return static_cast<WCHAR>((in[0] << 6) + in[1] - 0x3080);
+Utf16Unit two_byte_unit(const unsigned char *in) noexcept {
+    return static_cast<Utf16Unit>((in[0] << 6) + in[1] - 0x3080);
 }
 
 // Non-zero unless byte `b`, after `p1` and `p2` (0 before the text), is where
@@ -191,24 +190,24 @@ std::size_t count_each_sequence(const unsigned char *in, const unsigned char *en
         if (*in <= 0x7F) {
             ++in;
             ++count;
-        } else if (two_byte_sequence(in)) {
+        } else if (two_byte_sequence(in, end)) {
             in += 2;
             ++count;
         } else {
             char32_t code_point;
-            in += decode_sequence(in, code_point);
+            in += decode_sequence(in, end, code_point);
             count += code_point > 0xFFFF ? 2 : 1;
         }
     }
     return count;
 }
 
-WCHAR *put_code_point(char32_t code_point, WCHAR *units) noexcept {
+Utf16Unit *put_code_point(char32_t code_point, Utf16Unit *units) noexcept {
     if (code_point > 0xFFFF) {
-        *units++ = static_cast<WCHAR>(0xD800 + ((code_point - 0x10000) >> 10));
-        *units++ = static_cast<WCHAR>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+        *units++ = static_cast<Utf16Unit>(0xD800 + ((code_point - 0x10000) >> 10));
+        *units++ = static_cast<Utf16Unit>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
     } else {
-        *units++ = static_cast<WCHAR>(code_point);
+        *units++ = static_cast<Utf16Unit>(code_point);
     }
     return units;
 }
@@ -216,7 +215,7 @@ WCHAR *put_code_point(char32_t code_point, WCHAR *units) noexcept {
 // Any text, with every check. An ASCII run is taken eight bytes at a time while
 // it lasts.
 void decode_each_sequence(const unsigned char *in, const unsigned char *end,
-                          WCHAR *units) noexcept {
+                          Utf16Unit *units) noexcept {
     while (in < end) {
         if (*in <= 0x7F) {
             if (end - in >= 8 && eight_ascii_bytes(in)) {
@@ -229,16 +228,15 @@ void decode_each_sequence(const unsigned char *in, const unsigned char *end,
             do {
                 *units++ = *in++;
             } while (in < end && *in <= 0x7F);
-        } else if (two_byte_sequence(in)) {
+        } else if (two_byte_sequence(in, end)) {
             *units++ = two_byte_unit(in);
             in += 2;
         } else {
             char32_t code_point;
-            in += decode_sequence(in, code_point);
+            in += decode_sequence(in, end, code_point);
             units = put_code_point(code_point, units);
         }
     }
-    *units = 0;
 }
 
 // Words of eight bytes, read as loaded: on a little-endian machine the first
@@ -263,30 +261,33 @@ std::uint64_t spread(std::uint64_t half) noexcept {
 }
 
 // Widens the eight bytes of `word` to the eight units at `units`.
-void widen_eight(std::uint64_t word, WCHAR *units) noexcept {
+void widen_eight(std::uint64_t word, Utf16Unit *units) noexcept {
     const std::uint64_t low = spread(word & 0xFFFFFFFF);
     const std::uint64_t high = spread(word >> 32);
     std::memcpy(units, &low, sizeof low);
     std::memcpy(units + 4, &high, sizeof high);
 }
 
-// Well-formed text as count_checked passes it (sequences of one to three bytes),
-// into room for exactly its units and a terminator: the first byte alone gives
-// a sequence's length, and nothing is checked. Each byte that ends a run is
-// tested once, and what it starts is taken at once:
-// - a run of ASCII bytes: byte by byte up to the byte that ends it (at the
-//   latest the terminator), and once four bytes of it are taken, eight at a time
-//   while a word holds just ASCII;
+// Well-formed text as count_checked passes it (sequences of one to three bytes)
+// from `in`, into `units`, while more than sixteen bytes are left: the first
+// byte alone gives a sequence's length, and nothing is checked. Each byte that
+// ends a run is tested once, and what it starts is taken at once:
+// - a run of ASCII bytes: byte by byte up to the byte that ends it, and once
+//   four bytes of it are taken, eight at a time while a word holds just ASCII;
 // - a two-byte sequence: alone when ASCII follows it, as most in Latin text do;
 //   otherwise four at a time while a word holds just such sequences, then one by
 //   one while they last.
 // A unit is a sequence's bytes less their marker bits, which sum to a constant.
-void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *units) noexcept {
-    // Eight bytes or more are left while in < words_end.
-    const unsigned char *const words_end = little_endian && end - in >= 8 ? end - 7 : in;
-    for (;;) {
-        // A run of ASCII bytes, maybe empty. Each byte is read only after the one
-        // before it proved not to be the terminator.
+// The text has no terminator to end a run: a step starts only before
+// `fast_end`, sixteen bytes before the end, and reads at most eleven bytes from
+// where it starts (up to three bytes that end an ASCII run, then a word, or
+// three two-byte sequences and the byte after them).
+// Returns where it stopped, at the start of a sequence, with `units` moved past
+// what it wrote.
+const unsigned char *decode_plain_body(const unsigned char *in, const unsigned char *fast_end,
+                                       Utf16Unit *&units) noexcept {
+    while (in < fast_end) {
+        // A run of ASCII bytes, maybe empty.
         if (static_cast<signed char>(in[0]) > 0) {
             for (;;) {
                 units[0] = in[0];
@@ -311,11 +312,13 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
                 in += 4;
                 units += 4;
                 // A run this long may go on for words.
-                while (in < words_end && eight_ascii_bytes(in)) {
+                while (little_endian && in < fast_end && eight_ascii_bytes(in)) {
                     widen_eight(load_word(in), units);
                     in += 8;
                     units += 8;
                 }
+                if (in >= fast_end)
+                    return in;
                 if (static_cast<signed char>(in[0]) <= 0)
                     break;
             }
@@ -327,37 +330,45 @@ void decode_plain(const unsigned char *in, const unsigned char *end, WCHAR *unit
                 in += 2;
                 continue;
             }
-            if (in < words_end && four_two_byte_sequences(load_word(in))) {
+            if (little_endian && four_two_byte_sequences(load_word(in))) {
                 const std::uint64_t four = units_of_two_byte_sequences(load_word(in));
                 std::memcpy(units, &four, sizeof four);
                 in += 8;
                 units += 4;
                 continue;
             }
+            // At most three more, as the word did not hold four: no bound to check
+            // where words are read.
             do {
                 *units++ = two_byte_unit(in);
                 in += 2;
-            } while (static_cast<unsigned char>(*in - 0xC0) < 0x20);
+            } while ((little_endian || in < fast_end) &&
+                     static_cast<unsigned char>(*in - 0xC0) < 0x20);
         } else if (first >= 0xE0) {
             // No four-byte sequence counts as well-formed here.
-            *units++ = static_cast<WCHAR>((first << 12) + (in[1] << 6) + in[2] - 0x2080);
+            *units++ = static_cast<Utf16Unit>((first << 12) + (in[1] << 6) + in[2] - 0x2080);
             in += 3;
-        } else if (in < end) {
+        } else {
             // A zero byte within the text.
             *units++ = 0;
             ++in;
-        } else {
-            break;
         }
     }
-    *units = 0;
+    return in;
+}
+
+// Well-formed text as count_checked passes it, into room for exactly its units:
+// all but its last bytes unchecked, and those with every check.
+void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *units) noexcept {
+    const unsigned char *const fast_end = end - in > 16 ? end - 16 : in;
+    in = decode_plain_body(in, fast_end, units);
+    decode_each_sequence(in, end, units);
 }
 
 // Widens text that is all ASCII, in a loop the compiler vectorises.
-void widen_ascii(const unsigned char *in, std::size_t length, WCHAR *units) noexcept {
+void widen_ascii(const unsigned char *in, std::size_t length, Utf16Unit *units) noexcept {
     for (std::size_t i = 0; i < length; ++i)
         units[i] = in[i];
-    units[length] = 0;
 }
 
 } // namespace
@@ -378,7 +389,8 @@ Utf16Count count_utf16_units(const char *utf8, std::size_t length) noexcept {
     return {count - units_of(in[start]) + count_each_sequence(in + start, in + length), false};
 }
 
-void decode_utf8(const char *utf8, std::size_t length, Utf16Count count, WCHAR *units) noexcept {
+void decode_utf8(const char *utf8, std::size_t length, Utf16Count count,
+                 Utf16Unit *units) noexcept {
     auto in = reinterpret_cast<const unsigned char *>(utf8);
     if (!count.plain)
         decode_each_sequence(in, in + length, units);

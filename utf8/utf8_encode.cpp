@@ -10,13 +10,14 @@ bool is_surrogate(char32_t unit) noexcept {
     return unit >= 0xD800 && unit <= 0xDFFF;
 }
 
-// Reads one code point and advances past it. Units outside the surrogate
-// range, nearly all of them, are their own code point.
-char32_t next_code_point(const WCHAR *&unit) noexcept {
+// Reads one code point of the text that ends at `end` and advances past it.
+// Units outside the surrogate range, nearly all of them, are their own code
+// point.
+char32_t next_code_point(const Utf16Unit *&unit, const Utf16Unit *end) noexcept {
     const char32_t first = *unit++;
     if (!is_surrogate(first))
         return first;
-    if (first <= 0xDBFF && *unit >= 0xDC00 && *unit <= 0xDFFF)
+    if (first <= 0xDBFF && unit < end && *unit >= 0xDC00 && *unit <= 0xDFFF)
         return 0x10000 + ((first - 0xD800) << 10) + (*unit++ - 0xDC00);
     return 0xFFFD;
 }
@@ -25,16 +26,16 @@ std::size_t sequence_length(char32_t code_point) noexcept {
     return code_point <= 0x7F ? 1 : code_point <= 0x7FF ? 2 : code_point <= 0xFFFF ? 3 : 4;
 }
 
-// Texts with a zero unit or a surrogate, code point by code point.
-std::size_t count_code_points(const WCHAR *units) noexcept {
+// Texts with a surrogate, code point by code point.
+std::size_t count_code_points(const Utf16Unit *units, const Utf16Unit *end) noexcept {
     std::size_t total = 0;
-    while (*units != 0)
-        total += sequence_length(next_code_point(units));
+    while (units < end)
+        total += sequence_length(next_code_point(units, end));
     return total;
 }
 
 // Four units read as one 64-bit word, and a word with 1 in each unit's lane.
-std::uint64_t load_four(const WCHAR *units) noexcept {
+std::uint64_t load_four(const Utf16Unit *units) noexcept {
     std::uint64_t word;
     std::memcpy(&word, units, sizeof word);
     return word;
@@ -46,12 +47,12 @@ constexpr std::uint64_t lanes = 0x0001000100010001;
 // their bytes; false, with nothing written, otherwise. Loops the compiler
 // vectorises: a unit from 1 to 0x7F leaves both `seen` and `seen_less_one`
 // below 0x80, while zero turns the second to 0xFFFF.
-bool narrow_ascii_block(const WCHAR *units, std::size_t count, char *utf8) noexcept {
-    WCHAR seen = 0;
-    WCHAR seen_less_one = 0;
+bool narrow_ascii_block(const Utf16Unit *units, std::size_t count, char *utf8) noexcept {
+    Utf16Unit seen = 0;
+    Utf16Unit seen_less_one = 0;
     for (std::size_t i = 0; i < count; ++i) {
         seen |= units[i];
-        seen_less_one |= static_cast<WCHAR>(units[i] - 1);
+        seen_less_one |= static_cast<Utf16Unit>(units[i] - 1);
     }
     if ((seen | seen_less_one) > 0x7F)
         return false;
@@ -81,7 +82,7 @@ std::uint64_t two_byte_lanes(std::uint64_t word) noexcept {
 // then one byte of its own. Checked on one 64-bit load: a unit below 0x80 plus
 // 0x7F reaches bit 7 exactly when it is not zero, and carries into no other
 // unit.
-bool four_ascii_units(const WCHAR *units) noexcept {
+bool four_ascii_units(const Utf16Unit *units) noexcept {
     const std::uint64_t word = load_four(units);
     return (word & 0xFF80 * lanes) == 0 && ((word + 0x7F * lanes) & 0x80 * lanes) == 0x80 * lanes;
 }
@@ -117,7 +118,7 @@ bool fill_short_forms() noexcept {
 const bool short_forms_filled = fill_short_forms();
 
 // Writes a form from short_forms, and a spare byte after a one-byte form, which
-// the next form or the terminator overwrites; returns the end of the form.
+// the next form overwrites; returns the end of the form.
 char *put_short_form(std::uint32_t form, char *utf8) noexcept {
     if constexpr (little_endian) {
         const auto pair = static_cast<std::uint16_t>(form);
@@ -146,11 +147,11 @@ char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
 
 } // namespace
 
-std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
-    // Without zero units and surrogates every unit is a code point of one to
-    // three bytes, counted by plain loops that the compiler vectorises: three
-    // bytes a unit, less one below 0x800 and one more below 0x80. A block counts
-    // at most two a unit, which fits 16 bits.
+std::size_t count_utf8_bytes(const Utf16Unit *units, std::size_t length) noexcept {
+    // Without surrogates every unit is a code point of one to three bytes (a
+    // zero unit one byte), counted by plain loops that the compiler vectorises:
+    // three bytes a unit, less one below 0x800 and one more below 0x80. A block
+    // counts at most two a unit, which fits 16 bits.
     constexpr std::size_t block = 0x4000;
     std::size_t total = 0;
     for (std::size_t start = 0; start < length; start += block) {
@@ -162,10 +163,10 @@ std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
             const std::uint16_t unit = units[i];
             const auto high = static_cast<std::uint16_t>(unit >> 11);
             fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (high == 0));
-            special |= static_cast<std::uint16_t>((unit == 0) | (high == 0x1B)); // D800-DFFF
+            special |= static_cast<std::uint16_t>(high == 0x1B); // D800-DFFF
         }
         if (special != 0)
-            return count_code_points(units);
+            return count_code_points(units, units + length);
         total += 3 * (stop - start) - fewer;
     }
     return total;
@@ -174,12 +175,15 @@ std::size_t count_utf8_bytes(const WCHAR *units, std::size_t length) noexcept {
 // Units from 1 to 0x7FF are taken four at a time where a word holds four:
 // ASCII words (then blocks of 32 units while they are all ASCII), words of
 // two-byte forms, and mixed words, each unit of those from a table. Other units
-// are taken one by one.
-void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
+// are taken one by one. A form from the table leaves a spare byte after a
+// one-byte form, which the next unit's form overwrites: the last unit's form is
+// written byte by byte, so that nothing lands past the text's bytes.
+void encode_utf8(const Utf16Unit *units, std::size_t length, char *utf8) noexcept {
     constexpr std::ptrdiff_t block = 32;
-    const WCHAR *const end = units + length;
-    // Four units or more are left while units < last_word.
-    const WCHAR *const last_word = length >= 4 ? end - 3 : units;
+    const Utf16Unit *const end = units + length;
+    // Five units or more are left while units < last_word: a word, and a unit
+    // after it.
+    const Utf16Unit *const last_word = length >= 5 ? end - 4 : units;
     while (units < end) {
         if (little_endian && units < last_word) {
             std::uint64_t word = load_four(units);
@@ -223,14 +227,19 @@ void encode_utf8(const WCHAR *units, std::size_t length, char *utf8) noexcept {
             }
         }
         const unsigned unit = *units;
-        if (static_cast<WCHAR>(unit - 1) < 0x7FF) {
-            utf8 = put_short_form(short_forms[unit], utf8);
+        if (unit < 0x800) {
+            const std::uint32_t form = short_forms[unit];
+            if (end - units > 1) {
+                utf8 = put_short_form(form, utf8);
+            } else {
+                utf8[0] = static_cast<char>(form);
+                if (form >> 16 == 2)
+                    utf8[1] = static_cast<char>(form >> 8);
+                utf8 += form >> 16;
+            }
             ++units;
             continue;
         }
-        if (unit == 0)
-            break;
-        utf8 = encode_long_code_point(next_code_point(units), utf8);
+        utf8 = encode_long_code_point(next_code_point(units, end), utf8);
     }
-    *utf8 = '\0';
 }
