@@ -76,6 +76,7 @@ const DecodeCase decode_cases[] = {
      "b",
      {'a', 0xFFFD, 0xFFFD, 'b'}},
     {"overlong three bytes", "\xE0\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
+    {"overlong four bytes", "\xF0\x8F\xBF\xBF", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"encoded surrogate", "\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
     {"above U+10FFFF", "\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"never a first byte", "\xF5\xFE\xFF", {0xFFFD, 0xFFFD, 0xFFFD}},
@@ -325,6 +326,13 @@ TEST(CountUtf8Bytes, LongTextsCountEveryBlock) {
     units[length - 2] = 0xD83D;
     units[length - 1] = 0xDE00;
     EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 2) + 4);
+    // A pair across the end of a block; a low surrogate that ends the block is
+    // not the partner of a high one that starts the next.
+    units[0x4000 - 1] = 0xD83D;
+    units[0x4000] = 0xDE00;
+    units[2 * 0x4000 - 1] = 0xDE00;
+    units[2 * 0x4000] = 0xD83D;
+    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 4) + 4 + 4);
 }
 
 TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
