@@ -24,12 +24,19 @@
 
 namespace {
 
+// The flags the module passes, which code page 65001 refuses (the module then
+// calls again without them).
+DWORD flags_for_acp(DWORD flags) {
+    return GetACP() == CP_UTF8 ? 0 : flags;
+}
+
 // The platform's own UTF-16 for the text: what local_to_utf8 is to encode.
 std::vector<char16_t> platform_units(const char *text, int length) {
-    const int count = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, length, nullptr, 0);
+    const DWORD flags = flags_for_acp(MB_PRECOMPOSED);
+    const int count = MultiByteToWideChar(CP_ACP, flags, text, length, nullptr, 0);
     check(count > 0, "the platform counts the units of a non-empty text");
     std::vector<char16_t> units(static_cast<std::size_t>(count));
-    check(MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, text, length, units.data(), count) == count,
+    check(MultiByteToWideChar(CP_ACP, flags, text, length, units.data(), count) == count,
           "the platform converts as many units as it counted");
     return units;
 }
@@ -63,17 +70,18 @@ void check_single_byte_fast_path(const std::vector<char16_t> &units) {
     const int length = static_cast<int>(units.size()) - 1;
     if (length == 0)
         return;
-    const int counted = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), length,
-                                            nullptr, 0, nullptr, nullptr);
+    const DWORD flags = flags_for_acp(WC_COMPOSITECHECK);
+    const int counted =
+        WideCharToMultiByte(CP_ACP, flags, units.data(), length, nullptr, 0, nullptr, nullptr);
     std::vector<char> given(static_cast<std::size_t>(counted) + 1);
-    check(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), length, given.data(),
-                              counted, nullptr, nullptr) == counted,
+    check(WideCharToMultiByte(CP_ACP, flags, units.data(), length, given.data(), counted, nullptr,
+                              nullptr) == counted,
           "the platform converts as many bytes as it counted");
-    const int whole = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), -1, nullptr, 0,
-                                          nullptr, nullptr);
+    const int whole =
+        WideCharToMultiByte(CP_ACP, flags, units.data(), -1, nullptr, 0, nullptr, nullptr);
     std::vector<char> to_terminator(static_cast<std::size_t>(whole));
-    check(WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, units.data(), -1, to_terminator.data(),
-                              whole, nullptr, nullptr) == whole &&
+    check(WideCharToMultiByte(CP_ACP, flags, units.data(), -1, to_terminator.data(), whole, nullptr,
+                              nullptr) == whole &&
               whole == counted + 1 &&
               std::memcmp(given.data(), to_terminator.data(), static_cast<std::size_t>(counted)) ==
                   0,

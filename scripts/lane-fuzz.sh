@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets and runs each from its committed seeds for a
-# bounded time: local_to_utf8 once for each of three ANSI code pages (chosen
-# through LC_ALL), the others once. VELM_FUZZ_SECONDS sets the time of each
-# run (default 45), VELM_FUZZ_RUNS a number of executions instead.
+# bounded time: local_to_utf8 once for each of four ANSI code pages (1252,
+# 1251, 932 and 65001, chosen through LC_ALL), the others once.
+# VELM_FUZZ_SECONDS sets the time of each run (default 45), VELM_FUZZ_RUNS a
+# number of executions instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake clang libclang-rt-14-dev
@@ -41,6 +42,7 @@ run() {
 run local_to_utf8 en_US.CP1252
 run local_to_utf8 ru_RU.CP1251
 run local_to_utf8 ja_JP.CP932
+run local_to_utf8 C.UTF-8
 run utf8_to_local en_US.CP1252
 run vc_command en_US.CP1252
 echo "fuzz lane: ${SECONDS}s"

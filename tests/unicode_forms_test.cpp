@@ -76,6 +76,7 @@ const DecodeCase decode_cases[] = {
      "b",
      {'a', 0xFFFD, 0xFFFD, 'b'}},
     {"overlong three bytes", "\xE0\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
+    {"overlong four bytes", "\xF0\x8F\xBF\xBF", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"encoded surrogate", "\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
     {"above U+10FFFF", "\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"never a first byte", "\xF5\xFE\xFF", {0xFFFD, 0xFFFD, 0xFFFD}},
@@ -98,18 +99,22 @@ const DecodeCase decode_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases), RuleName());
 
-// Well-formed text is counted in blocks of bytes; a text that turns ill-formed
-// in a later block is counted again from the last sequence before that block.
-// Each case's sequences are placed at every offset around the ends of the first
-// two long blocks (after the first two bytes, 64 bytes each).
+// Well-formed text is counted in blocks of bytes; where a block does not fit,
+// counting goes sequence by sequence from the last sequence before it to the
+// end of its short block, and then by blocks again. Each case's sequences are
+// placed at every offset around the ends of the first two long blocks (after
+// the first two bytes, 64 bytes each), and blocks follow them.
 TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
     for (const DecodeCase &c : decode_cases) {
         for (std::size_t offset = 58; offset <= 138; offset += offset == 74 ? 48 : 1) {
-            const std::string text = std::string(offset, 'a') + "\xD0\x96\xE2\x82\xAC" + c.utf8;
+            const std::string text = std::string(offset, 'a') + "\xD0\x96\xE2\x82\xAC" + c.utf8 +
+                                     std::string(70, 'b') + "\xD0\x96";
             Units expected(offset, 'a');
             expected.push_back(0x416);
             expected.push_back(0x20AC);
             expected.insert(expected.end(), c.units.begin(), c.units.end());
+            expected.insert(expected.end(), 70, 'b');
+            expected.push_back(0x416);
             EXPECT_EQ(decode(text), expected) << c.rule << " after " << offset << " bytes";
         }
     }
@@ -118,8 +123,11 @@ TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
 // Well-formed text goes the fast way: ASCII runs and runs of two-byte sequences
 // of every length up to past a word, then what may end a run.
 TEST(DecodeUtf8, PlainTextOfEveryRunLength) {
-    const std::pair<std::string, Units> ends[] = {
-        {"", {}}, {"z", {'z'}}, {std::string(1, '\0'), {0}}, {"\xE2\x82\xAC", {0x20AC}}};
+    const std::pair<std::string, Units> ends[] = {{"", {}},
+                                                  {"z", {'z'}},
+                                                  {std::string(1, '\0'), {0}},
+                                                  {"\xE2\x82\xAC", {0x20AC}},
+                                                  {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}}};
     for (std::size_t ascii = 0; ascii <= 10; ++ascii) {
         for (std::size_t two = 0; two <= 10; ++two) {
             for (const auto &[end, end_units] : ends) {
@@ -329,6 +337,13 @@ TEST(CountUtf8Bytes, LongTextsCountEveryBlock) {
     units[length - 2] = 0xD83D;
     units[length - 1] = 0xDE00;
     EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 2) + 4);
+    // A pair across the end of a block; a low surrogate that ends the block is
+    // not the partner of a high one that starts the next.
+    units[0x4000 - 1] = 0xD83D;
+    units[0x4000] = 0xDE00;
+    units[2 * 0x4000 - 1] = 0xDE00;
+    units[2 * 0x4000] = 0xD83D;
+    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 4) + 4 + 4);
 }
 
 TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {

@@ -8,6 +8,10 @@ namespace {
 
 constexpr char32_t replacement = 0xFFFD;
 
+// The short blocks of count_checked, and how far counting goes sequence by
+// sequence from one that failed before it checks blocks again.
+constexpr std::size_t short_block = 16;
+
 bool in_range(unsigned char byte, unsigned char low, unsigned char high) noexcept {
     return byte >= low && byte <= high;
 }
@@ -87,10 +91,11 @@ Utf16Unit two_byte_unit(const unsigned char *in) noexcept {
 }
 
 // Non-zero unless byte `b`, after `p1` and `p2` (0 before the text), is where
-// it belongs in plain text: a continuation byte exactly where a sequence still
-// needs one, and none of the bytes that need the full check. Those are C0, C1
-// and F0-FF (plain text has no four-byte sequences) and the byte after E0 and
-// ED, whose range is narrower than that of other continuation bytes. Written
+// it belongs in the blocks that count_checked takes whole: a continuation byte
+// exactly where a sequence still needs one, and none of the bytes that need
+// the full check. Those are C0, C1 and F0-FF (four-byte sequences are counted
+// one by one) and the byte after E0 and ED, whose range is narrower than that
+// of other continuation bytes. Written
 // without branches, so that the loop over a block vectorises.
 unsigned char misfit(unsigned char b, unsigned char p1, unsigned char p2) noexcept {
     // Bytes with the top bit flipped compare as signed ones: ASCII below 0, continuation bytes
@@ -141,7 +146,7 @@ bool count_blocks(const unsigned char *in, std::size_t length, std::size_t &star
 }
 
 // Counts the units of `in` while checking that its bytes all fit, a block at a
-// time; stops at the first block where that fails. `checked` is then the
+// time; stops at the first short block where that fails. `checked` is then the
 // start of that block, or `length`: the bytes before it fit. The first two
 // bytes are checked one by one, blocks after them in place: long ones while
 // they fit, then short ones, and a last, shorter, one is copied with zeros
@@ -149,7 +154,6 @@ bool count_blocks(const unsigned char *in, std::size_t length, std::size_t &star
 // left to the caller.
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
-    constexpr std::size_t short_block = 16;
     checked = 0;
     std::size_t count = 0;
     std::size_t start = 0;
@@ -158,8 +162,10 @@ std::size_t count_checked(const unsigned char *in, std::size_t length,
             return 0;
         count += units_of(in[start]);
     }
-    if (!count_blocks<64>(in, length, start, count) ||
-        !count_blocks<short_block>(in, length, start, count)) {
+    // Long blocks while they fit; from one that does not, short ones, to find
+    // the bytes that do not fit more closely.
+    count_blocks<64>(in, length, start, count);
+    if (!count_blocks<short_block>(in, length, start, count)) {
         checked = start;
         return count;
     }
@@ -183,10 +189,14 @@ bool cut_short(const unsigned char *in, std::size_t length) noexcept {
            (length >= 3 && in[length - 3] >= 0xF0);
 }
 
-// The units of any text, sequence by sequence, ill-formed parts included.
-std::size_t count_each_sequence(const unsigned char *in, const unsigned char *end) noexcept {
-    std::size_t count = 0;
-    while (in < end) {
+// Adds to `count` the units of the sequences from `in` on, ill-formed parts
+// included, up to the first that ends at or past `stop` (at most `end`), and
+// clears `plain` at a U+FFFD (ill-formed, or the text's own: either way the
+// decoder will check). Returns where it stopped, at the start of a sequence.
+const unsigned char *count_sequences(const unsigned char *in, const unsigned char *stop,
+                                     const unsigned char *end, std::size_t &count,
+                                     bool &plain) noexcept {
+    while (in < stop) {
         if (*in <= 0x7F) {
             ++in;
             ++count;
@@ -197,9 +207,10 @@ std::size_t count_each_sequence(const unsigned char *in, const unsigned char *en
             char32_t code_point;
             in += decode_sequence(in, end, code_point);
             count += code_point > 0xFFFF ? 2 : 1;
+            plain = plain && code_point != replacement;
         }
     }
-    return count;
+    return in;
 }
 
 Utf16Unit *put_code_point(char32_t code_point, Utf16Unit *units) noexcept {
@@ -268,8 +279,7 @@ void widen_eight(std::uint64_t word, Utf16Unit *units) noexcept {
     std::memcpy(units + 4, &high, sizeof high);
 }
 
-// Well-formed text as count_checked passes it (sequences of one to three bytes)
-// from `in`, into `units`, while more than sixteen bytes are left: the first
+// Well-formed text from `in`, into `units`, while more than sixteen bytes are left: the first
 // byte alone gives a sequence's length, and nothing is checked. Each byte that
 // ends a run is tested once, and what it starts is taken at once:
 // - a run of ASCII bytes: byte by byte up to the byte that ends it, and once
@@ -344,8 +354,12 @@ const unsigned char *decode_plain_body(const unsigned char *in, const unsigned c
                 in += 2;
             } while ((little_endian || in < fast_end) &&
                      static_cast<unsigned char>(*in - 0xC0) < 0x20);
+        } else if (first >= 0xF0) {
+            const char32_t code_point = ((first & 0x07) << 18) | ((in[1] & 0x3F) << 12) |
+                                        ((in[2] & 0x3F) << 6) | (in[3] & 0x3F);
+            units = put_code_point(code_point, units);
+            in += 4;
         } else if (first >= 0xE0) {
-            // No four-byte sequence counts as well-formed here.
             *units++ = static_cast<Utf16Unit>((first << 12) + (in[1] << 6) + in[2] - 0x2080);
             in += 3;
         } else {
@@ -357,7 +371,7 @@ const unsigned char *decode_plain_body(const unsigned char *in, const unsigned c
     return in;
 }
 
-// Well-formed text as count_checked passes it, into room for exactly its units:
+// Well-formed text, as count_utf16_units finds it, into room for exactly its units:
 // all but its last bytes unchecked, and those with every check.
 void decode_plain(const unsigned char *in, const unsigned char *end, Utf16Unit *units) noexcept {
     const unsigned char *const fast_end = end - in > 16 ? end - 16 : in;
@@ -373,20 +387,35 @@ void widen_ascii(const unsigned char *in, std::size_t length, Utf16Unit *units) 
 
 } // namespace
 
+// Blocks that fit are counted together; a sequence that does not fit them (a
+// four-byte one, an ill-formed one, one the end cuts short) and what lies
+// around it up to the end of its short block are counted sequence by
+// sequence, and blocks are checked again after them. The text is plain when
+// no sequence turned out ill-formed.
 Utf16Count count_utf16_units(const char *utf8, std::size_t length) noexcept {
     auto in = reinterpret_cast<const unsigned char *>(utf8);
-    std::size_t checked = 0;
-    const std::size_t count = count_checked(in, length, checked);
-    if (checked == length && !cut_short(in, length))
-        return {count, true};
-    if (checked == 0)
-        return {count_each_sequence(in, in + length), false};
-    // The checked bytes are whole sequences up to the last first byte among
-    // them, whose sequence may run on into what failed: count again from there.
-    std::size_t start = checked - 1;
-    while ((in[start] & 0xC0) == 0x80)
-        --start;
-    return {count - units_of(in[start]) + count_each_sequence(in + start, in + length), false};
+    const unsigned char *const end = in + length;
+    std::size_t count = 0;
+    bool plain = true;
+    for (;;) {
+        const auto left = static_cast<std::size_t>(end - in);
+        std::size_t checked = 0;
+        std::size_t units = count_checked(in, left, checked);
+        if (checked == left && !cut_short(in, left))
+            return {count + units, plain};
+        // The checked bytes are whole sequences up to the last first byte among
+        // them, whose sequence may run on into what failed: count from there.
+        std::size_t start = checked;
+        if (start > 0) {
+            --start;
+            while ((in[start] & 0xC0) == 0x80)
+                --start;
+            units -= units_of(in[start]);
+        }
+        count += units;
+        const std::size_t stop = left - checked > short_block ? checked + short_block : left;
+        in = count_sequences(in + start, in + stop, end, count, plain);
+    }
 }
 
 void decode_utf8(const char *utf8, std::size_t length, Utf16Count count,

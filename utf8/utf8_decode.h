@@ -8,8 +8,8 @@
 
 struct Utf16Count {
     std::size_t units;
-    // Well-formed, in sequences of one to three bytes and none starting with E0
-    // or ED: the decoder may skip its checks.
+    // Well-formed throughout (no U+FFFD either): the decoder may skip its
+    // checks.
     bool plain;
 };
 

@@ -22,16 +22,21 @@ char32_t next_code_point(const Utf16Unit *&unit, const Utf16Unit *end) noexcept 
     return 0xFFFD;
 }
 
-std::size_t sequence_length(char32_t code_point) noexcept {
-    return code_point <= 0x7F ? 1 : code_point <= 0x7FF ? 2 : code_point <= 0xFFFF ? 3 : 4;
-}
-
-// Texts with a surrogate, code point by code point.
-std::size_t count_code_points(const Utf16Unit *units, const Utf16Unit *end) noexcept {
-    std::size_t total = 0;
-    while (units < end)
-        total += sequence_length(next_code_point(units, end));
-    return total;
+// The surrogate pairs whose high surrogate lies in units[start, stop), a block
+// of count_utf8_bytes, of a text of `length` units: a high surrogate and the
+// low one right after it, which encode_utf8 takes together wherever the text
+// has them. Rare, so tested one unit at a time, which keeps the code small.
+std::size_t surrogate_pairs(const Utf16Unit *units, std::size_t start, std::size_t stop,
+                            std::size_t length) noexcept {
+    const std::size_t last = stop < length ? stop : length - 1;
+    std::size_t pairs = 0;
+    for (std::size_t i = start; i < last; ++i) {
+        if (units[i] >> 10 == 0x36 && units[i + 1] >> 10 == 0x37) {
+            ++pairs;
+            ++i;
+        }
+    }
+    return pairs;
 }
 
 // Four units read as one 64-bit word, and a word with 1 in each unit's lane.
@@ -148,10 +153,11 @@ char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
 } // namespace
 
 std::size_t count_utf8_bytes(const Utf16Unit *units, std::size_t length) noexcept {
-    // Without surrogates every unit is a code point of one to three bytes (a
-    // zero unit one byte), counted by plain loops that the compiler vectorises:
-    // three bytes a unit, less one below 0x800 and one more below 0x80. A block
-    // counts at most two a unit, which fits 16 bits.
+    // Every unit is counted by plain loops that the compiler vectorises: three
+    // bytes a unit, less one below 0x800 and one more below 0x80 (a zero unit
+    // is one byte). A block counts at most two a unit, which fits 16 bits. A
+    // surrogate counts three, as U+FFFD takes; in a block that has one, each
+    // pair, four bytes, counts two less.
     constexpr std::size_t block = 0x4000;
     std::size_t total = 0;
     for (std::size_t start = 0; start < length; start += block) {
@@ -165,9 +171,9 @@ std::size_t count_utf8_bytes(const Utf16Unit *units, std::size_t length) noexcep
             fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (high == 0));
             special |= static_cast<std::uint16_t>(high == 0x1B); // D800-DFFF
         }
-        if (special != 0)
-            return count_code_points(units, units + length);
         total += 3 * (stop - start) - fewer;
+        if (special != 0)
+            total -= 2 * surrogate_pairs(units, start, stop, length);
     }
     return total;
 }
