@@ -254,30 +254,19 @@ def western_session(session, observer):
     check(session.process.poll() is None, "HexChat keeps running after /unload")
 
 
-def cyrillic_session(session, observer):
-    """Code page 1251: a Cyrillic title both ways."""
-    lines = observer.drive(1, "np")
-    check(lines == [action("is playing Зимняя ночь")],
-          "/np sends the preset from code page 1251 as one UTF-8 action", lines)
-    check(observer.drive(2, "vc play Зимняя") == [], "/vc play Зимняя sends nothing")
-    log = session.service_file("commands.log")
-    check(log == "eval formatpreset 3\nexec play Зимняя\n".encode("cp1251"),
-          "the service received the command in code page 1251", log)
-    lines = observer.drive(3, "echo synchronised")
-    check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
-
-
-def utf8_session(session, observer):
-    """Code page 65001: a Japanese title and an emoji both ways, byte for byte."""
-    lines = observer.drive(1, "np")
-    check(lines == [action("is playing 東京 😀 Café")],
-          "/np sends the preset from code page 65001 as it is", lines)
-    check(observer.drive(2, "vc play 東京 😀") == [], "/vc play 東京 😀 sends nothing")
-    log = session.service_file("commands.log")
-    check(log == "eval formatpreset 3\nexec play 東京 😀\n".encode(),
-          "the service received the command in UTF-8", log)
-    lines = observer.drive(3, "echo synchronised")
-    check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+def title_both_ways(title, words, encoding):
+    """A title in one code page: /np announces it, /vc passes words of it on."""
+    def steps(session, observer):
+        lines = observer.drive(1, "np")
+        check(lines == [action(f"is playing {title}")],
+              f"/np sends the preset from {encoding} as one UTF-8 action", lines)
+        check(observer.drive(2, f"vc play {words}") == [], f"/vc play {words} sends nothing")
+        log = session.service_file("commands.log")
+        check(log == f"eval formatpreset 3\nexec play {words}\n".encode(encoding),
+              f"the service received the command in {encoding}", log)
+        lines = observer.drive(3, "echo synchronised")
+        check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+    return steps
 
 
 def check_window_text(session, failures_shown):
@@ -313,9 +302,10 @@ def run(work, bin_dir):
                 ("western", "en_US.CP1252", "me is playing Café € Song".encode("cp1252"),
                  western_session, (NP_FAILED, VC_FAILED)),
                 ("cyrillic", "ru_RU.CP1251", "me is playing Зимняя ночь".encode("cp1251"),
-                 cyrillic_session, ()),
+                 title_both_ways("Зимняя ночь", "Зимняя", "cp1251"), ()),
+                # UTF-8 both ways, byte for byte: Japanese, an emoji, an accented letter.
                 ("utf8", "ja_JP.UTF-8", "me is playing 東京 😀 Café".encode(),
-                 utf8_session, ())):
+                 title_both_ways("東京 😀 Café", "東京 😀", "utf-8"), ())):
             print(f"-- HexChat with LC_ALL={locale}")
             session = Session(work, bin_dir, display, port, name, locale, preset3)
             sessions.append(session)
