@@ -15,7 +15,8 @@ import tempfile
 
 CALLS = 100
 TEXTS = (("en_US.CP1252", "ascii/2048"), ("en_US.CP1252", "western/2048"),
-         ("ru_RU.CP1251", "cyrillic/2048"))
+         ("ru_RU.CP1251", "cyrillic/2048"), ("C.UTF-8", "utf8_ascii/2048"),
+         ("C.UTF-8", "utf8_mixed/2048"))
 STAGES = {
     "local_to_utf8": ("lstrlenA", "MultiByteToWideChar", "count_utf8_bytes", "encode_utf8",
                       "velm_malloc", "velm_free"),

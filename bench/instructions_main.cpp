@@ -35,17 +35,28 @@ using Converter = int (*)(const char *, char **) noexcept;
     return failures;
 }
 
-// iconv's best case, as in velm-bench: one descriptor, one output buffer.
-[[gnu::noinline]] int measured_iconv_calls(iconv_t cd, const std::string &input,
-                                           std::vector<char> &output, long calls) {
+// iconv's best case, as in velm-bench: one descriptor a step, one output buffer a step.
+// Code page 65001 takes two steps, as the converters do: through UTF-16 and back.
+std::size_t iconv_step(iconv_t cd, const char *input, std::size_t size, std::vector<char> &output) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char *in_ptr = const_cast<char *>(input);
+    char *out_ptr = output.data();
+    std::size_t in_left = size;
+    std::size_t out_left = output.size();
+    if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1))
+        return static_cast<std::size_t>(-1);
+    return output.size() - out_left;
+}
+
+[[gnu::noinline]] int measured_iconv_calls(iconv_t cd, iconv_t back, const std::string &input,
+                                           std::vector<char> &output, std::vector<char> &again,
+                                           long calls) {
     int failures = 0;
     for (long i = 0; i < calls; ++i) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char *in_ptr = const_cast<char *>(input.data());
-        char *out_ptr = output.data();
-        std::size_t in_left = input.size();
-        std::size_t out_left = output.size();
-        if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1))
+        const std::size_t size = iconv_step(cd, input.data(), input.size(), output);
+        if (size == static_cast<std::size_t>(-1) ||
+            (back != nullptr &&
+             iconv_step(back, output.data(), size, again) == static_cast<std::size_t>(-1)))
             ++failures;
     }
     return failures;
@@ -70,11 +81,18 @@ int main(int argc, char **argv) {
         std::printf("%zu input bytes\n", input.size());
         std::fflush(stdout);
         if (converter.starts_with("iconv")) {
-            iconv_t cd = to_utf8 ? iconv_open("UTF-8", text.iconv_name)
-                                 : iconv_open(text.iconv_name, "UTF-8");
+            const bool two_steps = GetACP() == 65001;
+            const char *from = to_utf8 ? text.iconv_name : "UTF-8";
+            const char *to = two_steps ? "UTF-16LE" : to_utf8 ? "UTF-8" : text.iconv_name;
+            iconv_t cd = iconv_open(to, from);
+            iconv_t back = two_steps ? iconv_open("UTF-8", "UTF-16LE") : nullptr;
             std::vector<char> output(input.size() * 4);
-            const int failures = measured_iconv_calls(cd, input, output, std::atol(argv[3]));
+            std::vector<char> again(input.size() * 4);
+            const int failures =
+                measured_iconv_calls(cd, back, input, output, again, std::atol(argv[3]));
             iconv_close(cd);
+            if (back != nullptr)
+                iconv_close(back);
             return failures == 0 ? 0 : 1;
         }
         const Converter convert = to_utf8 ? local_to_utf8 : utf8_to_local;
