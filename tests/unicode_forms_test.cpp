@@ -79,7 +79,9 @@ const DecodeCase decode_cases[] = {
     {"overlong four bytes", "\xF0\x8F\xBF\xBF", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"encoded surrogate", "\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
     {"above U+10FFFF", "\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
-    {"never a first byte", "\xF5\xFE\xFF", {0xFFFD, 0xFFFD, 0xFFFD}},
+    {"never a first byte, even before continuation bytes",
+     "\xF5\x80\x80\x80\xFE\xFF",
+     {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"two bytes cut by the end", "\xC3", {0xFFFD}},
     {"three bytes cut by the end", "\xE2\x82", {0xFFFD}},
     {"four bytes cut by the end", "\xF0\x9F\x98", {0xFFFD}},
@@ -103,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases), Rul
 // counting goes sequence by sequence from the last sequence before it to the
 // end of its short block, and then by blocks again. Each case's sequences are
 // placed at every offset around the ends of the first two long blocks (after
-// the first two bytes, 64 bytes each), and blocks follow them.
+// the first three bytes, 64 bytes each), and blocks follow them.
 TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
     for (const DecodeCase &c : decode_cases) {
         for (std::size_t offset = 58; offset <= 138; offset += offset == 74 ? 48 : 1) {

@@ -136,28 +136,34 @@ char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
 } // namespace
 
 std::size_t count_utf8_bytes(const Utf16Unit *units, std::size_t length) noexcept {
-    // Every unit is counted by a plain loop that the compiler vectorises: three
+    // Every unit is counted by plain loops that the compiler vectorises: three
     // bytes a unit, less one below 0x800 and one more below 0x80 (a zero unit
-    // is one byte). A surrogate counts three, as U+FFFD takes; a high surrogate
-    // with a low one right after it, a pair that takes four bytes, counts two
-    // less. A block counts at most two less a unit, which fits 16 bits; the
-    // last unit of the text has no unit after it, and is counted on its own.
+    // is one byte). A block counts at most two a unit, which fits 16 bits. A
+    // surrogate counts three, as U+FFFD takes; in a block that has one, each
+    // pair, a high surrogate with a low one right after it, four bytes, counts
+    // two less (the last unit of the text has no unit after it).
     constexpr std::size_t block = 0x4000;
     std::size_t total = 0;
     for (std::size_t start = 0; start < length; start += block) {
         const std::size_t stop = length - start < block ? length : start + block;
-        const std::size_t paired = stop == length ? stop - 1 : stop;
         std::uint16_t fewer = 0;
-        for (std::size_t i = start; i < paired; ++i) {
+        std::uint16_t special = 0;
+        for (std::size_t i = start; i < stop; ++i) {
             // Shifts and equality tests only: cheap in every vector instruction set.
             const std::uint16_t unit = units[i];
-            const bool pair = (unit >> 10 == 0x36) & (units[i + 1] >> 10 == 0x37);
-            fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (unit >> 11 == 0) + 2 * pair);
+            const auto high = static_cast<std::uint16_t>(unit >> 11);
+            fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (high == 0));
+            special |= static_cast<std::uint16_t>(high == 0x1B); // D800-DFFF
         }
-        if (paired < stop)
-            fewer +=
-                static_cast<std::uint16_t>((units[paired] >> 7 == 0) + (units[paired] >> 11 == 0));
         total += 3 * (stop - start) - fewer;
+        if (special == 0)
+            continue;
+        const std::size_t last = stop < length ? stop : length - 1;
+        std::uint16_t pairs = 0;
+        for (std::size_t i = start; i < last; ++i)
+            pairs +=
+                static_cast<std::uint16_t>((units[i] >> 10 == 0x36) & (units[i + 1] >> 10 == 0x37));
+        total -= 2 * std::size_t{pairs};
     }
     return total;
 }
