@@ -104,8 +104,7 @@ std::string announcement(const Player &player, const std::string &preset) {
                                     {"album", album},         {"status", lower_status},
                                     {"position", position},   {"length", length},
                                     {"player", identity_text}};
-    // Four UTF-8 bytes at most for each byte of the result.
-    return render_template(preset, fields, 4 * VC_RESULT_SIZE);
+    return render_template(preset, fields, result_text_limit);
 }
 
 int eval_preset3(char *result) {

@@ -19,10 +19,16 @@
 #include <string>
 #include <string_view>
 
+#include "vc.h"
+
 struct TemplateField {
     std::string_view name; // without the percent signs
     std::string_view value;
 };
+
+// Enough UTF-8 to fill a result buffer: a byte of the code page is at most
+// one character, at most four bytes of UTF-8.
+inline constexpr std::size_t result_text_limit = std::size_t{4} * VC_RESULT_SIZE;
 
 // At most `limit` bytes, cut at a character boundary.
 std::string render_template(std::string_view text, std::span<const TemplateField> fields,

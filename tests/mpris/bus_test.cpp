@@ -310,7 +310,9 @@ TEST_F(MprisBus, LoadsAgainAfterAnUnload) {
 
 TEST_F(MprisBus, WithoutABusEveryCallFails) {
     vc.uninit();
-    const std::string address = getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char *bus_address = getenv("DBUS_SESSION_BUS_ADDRESS");
+    ASSERT_NE(bus_address, nullptr);
+    const std::string address = bus_address;
     setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + config_dir + "/no-bus").c_str(), 1);
     EXPECT_NE(vc.init(1), 0);
     setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
