@@ -19,28 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "private_bus.h"
 #include "vc.h"
 
 namespace {
 
-std::string bus_pid;
 std::string config_dir;
-
-// Starts a private session bus for the whole program; empty when it cannot.
-std::string start_bus() {
-    FILE *out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>&1", "r");
-    if (out == nullptr)
-        return "dbus-daemon cannot be started";
-    char address[512] = "", pid[64] = "";
-    const bool read = std::fgets(address, sizeof address, out) && std::fgets(pid, sizeof pid, out);
-    if (pclose(out) != 0 || !read || std::strncmp(address, "unix:", 5) != 0)
-        return std::string("dbus-daemon did not start: ") + address;
-    address[std::strcspn(address, "\n")] = '\0';
-    pid[std::strcspn(pid, "\n")] = '\0';
-    setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
-    bus_pid = pid;
-    return {};
-}
 
 struct Library {
     void *handle = nullptr;
@@ -65,45 +49,8 @@ Library load_library() {
     return vc;
 }
 
-struct FakePlayer {
-    std::string name;
-    std::string status = "Playing";
-    std::string metadata = "{'xesam:title': <'Song'>}";
-    std::string properties = "{}";
-    std::string identity = "Fake Player";
-};
-
 std::string log_path() {
     return config_dir + "/calls.log";
-}
-
-// Starts the player and waits until it owns its name; its process id.
-pid_t start_player(const FakePlayer &player) {
-    int ready[2];
-    if (pipe(ready) != 0)
-        return -1;
-    const std::string log = log_path();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(ready[1], 1);
-        execl(FAKE_PLAYER, FAKE_PLAYER, player.name.c_str(), player.identity.c_str(),
-              player.status.c_str(), player.metadata.c_str(), player.properties.c_str(),
-              log.c_str(), static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(ready[1]);
-    char line[8] = "";
-    pollfd wait{ready[0], POLLIN, 0};
-    const bool started = poll(&wait, 1, 10000) == 1 && read(ready[0], line, 5) == 5;
-    close(ready[0]);
-    EXPECT_TRUE(started) << "fake player " << player.name << " did not start";
-    return pid;
-}
-
-void end_player(pid_t pid) {
-    kill(pid, SIGCONT);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
 }
 
 void write_config(const std::string &text) {
@@ -120,15 +67,14 @@ std::string read_log() {
 class MprisBus : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        skip_reason = start_bus();
+        skip_reason = start_private_bus();
         char dir[] = "/tmp/velm-mpris-XXXXXX";
         config_dir = mkdtemp(dir);
         setenv("XDG_CONFIG_HOME", config_dir.c_str(), 1);
         mkdir((config_dir + "/velm").c_str(), 0700);
     }
     static void TearDownTestSuite() {
-        if (!bus_pid.empty())
-            kill(std::stoi(bus_pid), SIGTERM);
+        end_private_bus();
         std::system(("rm -rf " + config_dir).c_str());
     }
     void SetUp() override {
@@ -149,7 +95,8 @@ class MprisBus : public testing::Test {
         }
     }
     void start(const FakePlayer &player) {
-        players.push_back(start_player(player));
+        players.push_back(start_player(player, log_path()));
+        ASSERT_GT(players.back(), 0) << "fake player " << player.name << " did not start";
     }
     // vc_eval's result, or "failed".
     std::string announce() {
@@ -204,7 +151,8 @@ TEST_F(MprisBus, AnnouncesTheSongOfTheChosenPlayer) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.rule);
         write_config(c.config);
-        const pid_t pid = start_player({"fake", c.status, c.metadata});
+        const pid_t pid = start_player({"fake", c.status, c.metadata}, log_path());
+        ASSERT_GT(pid, 0);
         EXPECT_EQ(announce(), c.expected);
         end_player(pid);
     }
