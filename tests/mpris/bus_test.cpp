@@ -15,12 +15,35 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "private_bus.h"
 #include "vc.h"
+
+// The program's operator new, which a test can make fail: the library's own
+// allocations are C++ ones (GLib ends the process when it runs out).
+namespace {
+bool counting_new = false;
+int new_calls = 0;
+int failing_new = 0; // the call that fails, counted from 1
+} // namespace
+
+void *operator new(std::size_t size) {
+    if (counting_new && ++new_calls == failing_new)
+        throw std::bad_alloc();
+    if (void *block = std::malloc(size == 0 ? 1 : size))
+        return block;
+    throw std::bad_alloc();
+}
+void operator delete(void *block) noexcept {
+    std::free(block);
+}
+void operator delete(void *block, std::size_t) noexcept {
+    std::free(block);
+}
 
 namespace {
 
@@ -223,6 +246,29 @@ TEST_F(MprisBus, APlayerThatNeverAnswersDoesNotHoldUpTheOthers) {
     start({"other", "Playing", "{'xesam:title': <'other'>}"});
     EXPECT_EQ(announce(), "other");
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(15));
+}
+
+// Every allocation of a command, made to fail in turn: the command fails, and
+// the sanitizer and valgrind lanes see nothing leaked or touched after its
+// release.
+TEST_F(MprisBus, AFailedAllocationFailsTheCommandOnly) {
+    start({"fake", "Playing", "{'xesam:artist': <['A', 'B']>, 'xesam:title': <'Song'>}"});
+    char result[VC_RESULT_SIZE];
+    for (failing_new = 1;; ++failing_new) {
+        new_calls = 0;
+        counting_new = true;
+        const int eval_result = vc.eval("formatpreset 3", result);
+        const int exec_result = vc.exec("volume 50");
+        counting_new = false;
+        if (new_calls < failing_new) {
+            EXPECT_EQ(eval_result, 0);
+            EXPECT_STREQ(result, "me is listening to A, B - Song");
+            EXPECT_EQ(exec_result, 0);
+            break;
+        }
+        EXPECT_TRUE(eval_result != 0 || exec_result != 0) << "allocation " << failing_new;
+    }
+    EXPECT_GT(failing_new, 10);
 }
 
 TEST_F(MprisBus, AnUnreadableConfigurationFails) {
