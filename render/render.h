@@ -6,8 +6,9 @@
 //            an unknown name stays as typed
 //   %%       a percent sign; %[ and %] a literal bracket
 //   [...]    an optional section, left out whole when a field inside it is
-//            empty; sections nest; a '[' without its ']' runs to the end,
-//            a ']' outside any section is written as it is
+//            empty; sections nest (64 deep; brackets deeper still are
+//            dropped); a '[' without its ']' runs to the end, a ']' outside
+//            any section is written as it is
 //
 // Control characters (line breaks among them), in the template or in a
 // value, come out as spaces: the result is one chat line.

@@ -14,6 +14,8 @@ TEST(Render, FollowsTheTemplateRules) {
     const TemplateField fields[] = {{"artist", "A"},         {"title", "T"},
                                     {"album", ""},           {"tag", "%title%[%album%]"},
                                     {"broken", "a\r\nb\tc"}, {"wide", "éééééé"}};
+    // The 64th section holds the empty field; the nine brackets past it are dropped.
+    const std::string deep = std::string(63, '[') + "%title%" + std::string(10, '[') + "%album%";
     const struct {
         const char *rule;
         const char *text;
@@ -34,6 +36,7 @@ TEST(Render, FollowsTheTemplateRules) {
         {"a value is never rendered again", "%tag%", 100, "%title%[%album%]"},
         {"control characters become spaces", "x\ny%broken%", 100, "x ya  b c"},
         {"the limit cuts at a character boundary", "%wide%", 5, "éé"},
+        {"sections nest 64 deep", deep.c_str(), 100, "T"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(render_template(c.text, fields, c.limit), c.expected) << c.rule;
