@@ -24,7 +24,8 @@
 namespace {
 
 // Failure values; the module tells them apart no further than from 0.
-enum Failure { no_bus = 1, not_understood, misconfigured, no_player, refused, no_memory };
+constexpr int no_bus = 1, not_understood = 2, misconfigured = 3, no_player = 4, refused = 5,
+              no_memory = 6;
 
 ConnectionPtr connection;
 
@@ -107,20 +108,27 @@ std::string announcement(const Player &player, const std::string &preset) {
     return render_template(preset, fields, result_text_limit);
 }
 
-int eval_preset3(char *result) {
+// Runs `use(bus, player, preset3)` for the player that the configuration and
+// the statuses choose, with a budget of one second for it all. Players
+// Stopped count only for `commands`; the others are asked for their Identity.
+template <class Use> int with_chosen_player(bool commands, Use use) {
     const std::optional<Config> config = read_config(config_path());
     if (!config)
         return misconfigured;
-    return run_on_bus(connection.get(), [&](Bus &bus) -> int {
-        std::vector<Player> players = read_players(bus, true);
-        const Player *player = chosen_player(players, config->players, false);
-        if (player == nullptr)
-            return no_player;
+    return run_on_bus(connection.get(), [&](Bus &bus) {
+        std::vector<Player> players = read_players(bus, !commands);
+        const Player *player = chosen_player(players, config->players, commands);
+        return player == nullptr ? no_player : use(bus, *player, config->preset3);
+    });
+}
+
+int eval_preset3(char *result) {
+    return with_chosen_player(false, [&](Bus &, const Player &player, const std::string &preset) {
         const std::string status =
-            string_value(player_property(*player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
+            string_value(player_property(player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
         if (status != "Playing" && status != "Paused")
             return no_player;
-        std::string line = announcement(*player, config->preset3);
+        std::string line = announcement(player, preset);
         if (line.empty())
             return misconfigured;
         return write_local_result(line, result) == 0 ? 0 : misconfigured;
@@ -181,20 +189,13 @@ int exec_player_command(const char *text) {
         return not_understood;
     VariantPtr parameters(command.parameters != nullptr ? g_variant_ref_sink(command.parameters)
                                                         : nullptr);
-    const std::optional<Config> config = read_config(config_path());
-    if (!config)
-        return misconfigured;
-    return run_on_bus(connection.get(), [&](Bus &bus) -> int {
-        std::vector<Player> players = read_players(bus, false);
-        const Player *player = chosen_player(players, config->players, true);
-        if (player == nullptr)
-            return no_player;
-        VariantPtr allowed = player_property(*player, command.allowed_by, G_VARIANT_TYPE_BOOLEAN);
+    return with_chosen_player(true, [&](Bus &bus, const Player &player, const std::string &) {
+        VariantPtr allowed = player_property(player, command.allowed_by, G_VARIANT_TYPE_BOOLEAN);
         if (allowed && !g_variant_get_boolean(allowed.get()))
             return refused;
         const bool is_set = std::strcmp(command.method, "Set") == 0;
         Reply reply{};
-        start_call(bus, reply, player->bus_name.c_str(),
+        start_call(bus, reply, player.bus_name.c_str(),
                    is_set ? "org.freedesktop.DBus.Properties" : "org.mpris.MediaPlayer2.Player",
                    command.method, parameters.get(), nullptr);
         wait_for_replies(bus);
@@ -224,7 +225,8 @@ VC_EXPORT int VC_CALL vc_eval(const char *command, char *result) {
         return not_understood;
     try {
         return eval_preset3(result);
-    } catch (...) {
+    } catch (...) { // std::bad_alloc: no exception may reach the module, which is C
+
         return no_memory;
     }
 }
@@ -234,7 +236,8 @@ VC_EXPORT int VC_CALL vc_exec(const char *command) {
         return no_bus;
     try {
         return exec_player_command(command);
-    } catch (...) {
+    } catch (...) { // as in vc_eval
+
         return no_memory;
     }
 }
