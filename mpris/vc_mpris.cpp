@@ -226,7 +226,6 @@ VC_EXPORT int VC_CALL vc_eval(const char *command, char *result) {
     try {
         return eval_preset3(result);
     } catch (...) { // std::bad_alloc: no exception may reach the module, which is C
-
         return no_memory;
     }
 }
@@ -237,7 +236,6 @@ VC_EXPORT int VC_CALL vc_exec(const char *command) {
     try {
         return exec_player_command(command);
     } catch (...) { // as in vc_eval
-
         return no_memory;
     }
 }
