@@ -25,7 +25,8 @@ using ContextPtr = std::unique_ptr<GMainContext, GlibRelease<g_main_context_unre
 using SourcePtr = std::unique_ptr<GSource, GlibRelease<g_source_unref>>;
 using TextPtr = std::unique_ptr<gchar, GlibRelease<g_free>>;
 
-// The library's own connection to the session bus; null without a bus.
+// The library's own connection to the session bus, opened within a command's
+// budget; null without a bus that answers.
 ConnectionPtr connect_session_bus() noexcept;
 void close_bus(ConnectionPtr connection) noexcept;
 
