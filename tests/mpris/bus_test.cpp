@@ -269,6 +269,9 @@ TEST_F(MprisBus, AFailedAllocationFailsTheCommandOnly) {
         const int eval_result = vc.eval("formatpreset 3", result);
         const int exec_result = vc.exec("volume 50");
         counting_new = false;
+        if (new_calls == 0)
+            GTEST_SKIP() << "operator new is not this program's here (valgrind replaces it): "
+                            "the sanitizer and debug lanes make the allocations fail";
         if (new_calls < failing_new) {
             EXPECT_EQ(eval_result, 0);
             EXPECT_STREQ(result, "me is listening to A, B - Song");
