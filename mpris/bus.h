@@ -40,7 +40,10 @@ struct Bus {
     int pending;
 };
 
+// A command's whole time. Its calls stop waiting a little earlier, leaving
+// time to cancel those that have not answered and to finish the command.
 inline constexpr std::int64_t command_budget_us = 1000000;
+inline constexpr std::int64_t wind_down_us = 50000;
 
 // A call's reply: null when it failed, timed out or was cancelled. Must stay
 // where it is until wait_for_replies has returned.
@@ -61,7 +64,7 @@ template <class Command> int run_on_bus(GDBusConnection *connection, Command com
     ContextPtr context(g_main_context_new());
     CancellablePtr cancellable(g_cancellable_new());
     Bus bus{connection, context.get(), cancellable.get(),
-            g_get_monotonic_time() + command_budget_us, 0};
+            g_get_monotonic_time() + command_budget_us - wind_down_us, 0};
     g_main_context_push_thread_default(context.get());
     struct Pop {
         Bus &bus;
