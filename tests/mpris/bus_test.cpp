@@ -303,6 +303,25 @@ TEST_F(MprisBus, OtherEvalCommandsFail) {
     EXPECT_NE(vc.eval("", result), 0);
 }
 
+// The module itself, in the console host and in code page 1252, finds the
+// MPRIS libvc.so before the stand-in beside it.
+TEST_F(MprisBus, TheModuleAnnouncesThroughTheLibrary) {
+    start({"hosted", "Playing", "{'xesam:artist': <['Beyoncé']>, 'xesam:title': <'Déjà Vu'>}"});
+    const std::string host = "printf '/np\\n/vc next\\n' | LC_ALL=en_US.CP1252 LD_LIBRARY_PATH=" +
+                             std::string(VC_MPRIS_DIR) + " " + VELM_HOST + " " + VELM_MODULE;
+    FILE *out = popen(host.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string shown;
+    char chunk[512];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
+        shown.append(chunk, got);
+    EXPECT_EQ(pclose(out), 0) << shown;
+    EXPECT_NE(shown.find("> /np\n* dj is listening to Beyoncé - Déjà Vu\n> /vc next\n-- unloaded"),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(read_log(), "Next\n");
+}
+
 // The module may be unloaded and loaded again in one client process; once
 // unloaded, nothing of the library may stay mapped.
 TEST_F(MprisBus, LoadsAgainAfterAnUnload) {
