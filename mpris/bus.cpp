@@ -81,7 +81,11 @@ void start_call(Bus &bus, Reply &reply, const char *destination, const char *int
 }
 
 void wait_for_replies(Bus &bus) noexcept {
-    const std::int64_t left_us = bus.deadline - g_get_monotonic_time();
+    wait_for_replies(bus, bus.deadline);
+}
+
+void wait_for_replies(Bus &bus, std::int64_t until) noexcept {
+    const std::int64_t left_us = std::min(until, bus.deadline) - g_get_monotonic_time();
     if (bus.pending > 0 && left_us > 0) {
         bool expired = false;
         SourcePtr timer(g_timeout_source_new(static_cast<guint>((left_us + 999) / 1000)));
@@ -99,4 +103,6 @@ void wait_for_replies(Bus &bus) noexcept {
         g_main_context_iteration(bus.context, TRUE);
     while (g_main_context_pending(bus.context))
         g_main_context_iteration(bus.context, FALSE);
+    // Nothing uses the cancellable now: the command's later calls may start.
+    g_cancellable_reset(bus.cancellable);
 }

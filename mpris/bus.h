@@ -56,6 +56,9 @@ struct Reply {
 void start_call(Bus &bus, Reply &reply, const char *destination, const char *interface,
                 const char *method, GVariant *parameters, const GVariantType *reply_type) noexcept;
 void wait_for_replies(Bus &bus) noexcept;
+// The same, with calls that have not answered by `until` (at most the
+// deadline) cancelled then; calls started afterwards run as before.
+void wait_for_replies(Bus &bus, std::int64_t until) noexcept;
 
 // Runs `command(bus)` with a fresh context and the budget's deadline; the
 // context is the thread's default only while it runs, and no call of the

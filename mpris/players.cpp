@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-std::vector<Player> read_players(Bus &bus, bool with_identity) {
+std::vector<Player> read_players(Bus &bus, bool with_identity, std::int64_t until) {
     Reply names{};
     start_call(bus, names, "org.freedesktop.DBus", "org.freedesktop.DBus", "ListNames", nullptr,
                G_VARIANT_TYPE("(as)"));
-    wait_for_replies(bus);
+    wait_for_replies(bus, until);
     if (!names.value)
         return {};
 
@@ -34,7 +34,7 @@ std::vector<Player> read_players(Bus &bus, bool with_identity) {
                        g_variant_new("(ss)", "org.mpris.MediaPlayer2", "Identity"),
                        G_VARIANT_TYPE("(v)"));
     }
-    wait_for_replies(bus);
+    wait_for_replies(bus, until);
     std::erase_if(players, [](const Player &player) { return !player.properties.value; });
     return players;
 }

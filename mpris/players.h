@@ -15,10 +15,10 @@ struct Player {
     Reply identity;   // (v) of org.mpris.MediaPlayer2's Identity
 };
 
-// Every MPRIS player that answered, with the Player interface's properties
-// and, when `with_identity`, its Identity. Uses up to the whole budget when
+// Every MPRIS player that answered by `until`, with the Player interface's
+// properties and, when `with_identity`, its Identity. Waits until then when
 // one does not answer.
-std::vector<Player> read_players(Bus &bus, bool with_identity);
+std::vector<Player> read_players(Bus &bus, bool with_identity, std::int64_t until);
 
 // The player `preferred` and the statuses choose; null when none.
 Player *chosen_player(std::vector<Player> &players, const std::vector<std::string> &preferred,

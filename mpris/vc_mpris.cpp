@@ -115,7 +115,12 @@ template <class Use> int with_chosen_player(bool commands, Use use) {
     if (!config)
         return misconfigured;
     return run_on_bus(connection.get(), [&](Bus &bus) {
-        std::vector<Player> players = read_players(bus, !commands);
+        // A player command is a second call after the choice: the players get
+        // half the time left to answer, so that one that never does leaves
+        // the command time to reach the one chosen.
+        const std::int64_t now = g_get_monotonic_time();
+        const std::int64_t until = commands ? now + (bus.deadline - now) / 2 : bus.deadline;
+        std::vector<Player> players = read_players(bus, !commands, until);
         const Player *player = chosen_player(players, config->players, commands);
         return player == nullptr ? no_player : use(bus, *player, config->preset3);
     });
