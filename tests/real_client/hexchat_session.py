@@ -538,6 +538,9 @@ def run(work, bin_dir, mpris_dir):
 
 
 def terminated(*_):
+    # timeout(1) sends a second SIGTERM to the whole process group: it must
+    # not cut the cleanup short.
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)
     raise Failure("terminated from outside")
 
 
