@@ -3,7 +3,8 @@
 // The "service" is a directory named by VELM_STANDIN_DIR, holding plain files
 // whose text is in the ANSI code page:
 //   running       present while the service runs
-//   preset3       format preset 3, with %artist%, %title% and %status%
+//   preset3       format preset 3, in the template language of render.h, with
+//                 the fields artist, title and status
 //   playlist      one song a line: artist, a tab, title
 //   state         "<status> <index>", status playing, paused or stopped
 //   commands.log  every command received, one a line: "eval <text>" or "exec <text>"
@@ -17,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "encoding.h"
+#include "render.h"
 #include "vc.h"
 
 #ifdef _WIN32
@@ -115,12 +118,19 @@ void log_command(const char *kind, const char *command) {
     write_file("commands.log", std::string(kind) + " " + command + "\n", "ab");
 }
 
-void replace_all(std::string &text, const std::string &from, const std::string &to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-        text.replace(at, from.size(), to);
+// The ANSI code page text in UTF-8, for the renderer; empty when it cannot
+// be converted.
+std::string to_utf8(const std::string &local) {
+    char *utf8 = nullptr;
+    if (local.empty() || local_to_utf8(local.c_str(), &utf8) != 0)
+        return {};
+    std::string text(utf8);
+    std::free(utf8);
+    return text;
 }
 
-// Renders preset 3 for the current song; empty when nothing can be shown.
+// Renders preset 3 for the current song, in UTF-8; empty when nothing can be
+// shown.
 std::string render_preset3() {
     std::string preset;
     if (!read_file("preset3", preset))
@@ -132,10 +142,11 @@ std::string render_preset3() {
         return {};
     const std::vector<Song> songs = read_playlist();
     const Song song = songs.empty() ? Song{} : songs[state.index % songs.size()];
-    replace_all(preset, "%artist%", song.artist);
-    replace_all(preset, "%title%", song.title);
-    replace_all(preset, "%status%", state.status);
-    return preset;
+    const std::string artist = to_utf8(song.artist);
+    const std::string title = to_utf8(song.title);
+    const TemplateField fields[] = {{"artist", artist}, {"title", title}, {"status", state.status}};
+    // Four UTF-8 bytes at most for each byte of the result.
+    return render_template(to_utf8(preset), fields, 4 * VC_RESULT_SIZE);
 }
 
 void run_player_command(const char *command) {
@@ -182,14 +193,10 @@ STANDIN_EXPORT int VC_CALL vc_eval(const char *command, char *result) {
     log_command("eval", command);
     if (std::strcmp(command, "formatpreset 3") != 0)
         return 2;
-    const std::string text = render_preset3();
+    std::string text = render_preset3();
     if (text.empty())
         return 3;
-    // The caller's buffer holds VC_RESULT_SIZE bytes, terminator included.
-    const std::size_t length = text.size() < VC_RESULT_SIZE ? text.size() : VC_RESULT_SIZE - 1;
-    std::memcpy(result, text.data(), length);
-    result[length] = '\0';
-    return 0;
+    return write_local_result(text, result) == 0 ? 0 : 4;
 }
 
 STANDIN_EXPORT int VC_CALL vc_exec(const char *command) {

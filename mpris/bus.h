@@ -1,0 +1,73 @@
+// Calls to the session bus on the client's only thread, within one deadline.
+//
+// A command runs its calls on a main context of its own, pushed as the
+// thread's default while the command runs; calls started together run in
+// parallel, and wait_for_replies returns only when every one of them has
+// finished, timed out or been cancelled and its callback has run. Nothing of
+// ours is left on the bus's side when a command returns.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <cstdint>
+#include <memory>
+
+// Owning pointers that release GLib objects with GLib's release functions.
+template <auto release> struct GlibRelease {
+    template <class T> void operator()(T *object) const noexcept {
+        release(object);
+    }
+};
+using VariantPtr = std::unique_ptr<GVariant, GlibRelease<g_variant_unref>>;
+using ConnectionPtr = std::unique_ptr<GDBusConnection, GlibRelease<g_object_unref>>;
+using CancellablePtr = std::unique_ptr<GCancellable, GlibRelease<g_object_unref>>;
+using ContextPtr = std::unique_ptr<GMainContext, GlibRelease<g_main_context_unref>>;
+using SourcePtr = std::unique_ptr<GSource, GlibRelease<g_source_unref>>;
+using TextPtr = std::unique_ptr<gchar, GlibRelease<g_free>>;
+
+// The library's own connection to the session bus; null without a bus.
+ConnectionPtr connect_session_bus() noexcept;
+void close_bus(ConnectionPtr connection) noexcept;
+
+// One command's calls. Made by run_on_bus; a command's whole time, every call
+// included, is its budget.
+struct Bus {
+    GDBusConnection *connection;
+    GMainContext *context;
+    GCancellable *cancellable;
+    std::int64_t deadline; // monotonic, microseconds
+    int pending;
+};
+
+inline constexpr std::int64_t command_budget_us = 1000000;
+
+// A call's reply: null when it failed, timed out or was cancelled. Must stay
+// where it is until wait_for_replies has returned.
+struct Reply {
+    VariantPtr value;
+    Bus *bus;
+};
+
+// Starts a call to `destination`'s MPRIS object (or, for the bus itself, to
+// its object), the reply of type `reply_type`. `parameters` may be floating.
+void start_call(Bus &bus, Reply &reply, const char *destination, const char *interface,
+                const char *method, GVariant *parameters, const GVariantType *reply_type) noexcept;
+void wait_for_replies(Bus &bus) noexcept;
+
+// Runs `command(bus)` with a fresh context and the budget's deadline; the
+// context is the thread's default only while it runs.
+template <class Command> int run_on_bus(GDBusConnection *connection, Command command) {
+    ContextPtr context(g_main_context_new());
+    CancellablePtr cancellable(g_cancellable_new());
+    Bus bus{connection, context.get(), cancellable.get(),
+            g_get_monotonic_time() + command_budget_us, 0};
+    g_main_context_push_thread_default(context.get());
+    struct Pop {
+        Bus &bus;
+        ~Pop() {
+            wait_for_replies(bus);
+            g_main_context_pop_thread_default(bus.context);
+        }
+    } pop{bus};
+    return command(bus);
+}

@@ -1,0 +1,38 @@
+// The now-playing template language, one renderer for the stand-in service
+// and the MPRIS client library. It works on UTF-8 text only: in code pages
+// such as 932 a '[' or ']' byte can be the second byte of a character.
+//
+//   %name%   the field's value, inserted as it is (never rendered again);
+//            an unknown name stays as typed
+//   %%       a percent sign; %[ and %] a literal bracket
+//   [...]    an optional section, left out whole when a field inside it is
+//            empty; sections nest; a '[' without its ']' runs to the end,
+//            a ']' outside any section is written as it is
+//
+// Control characters (line breaks among them), in the template or in a
+// value, come out as spaces: the result is one chat line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+struct TemplateField {
+    std::string_view name; // without the percent signs
+    std::string_view value;
+};
+
+// At most `limit` bytes, cut at a character boundary.
+std::string render_template(std::string_view text, std::span<const TemplateField> fields,
+                            std::size_t limit);
+
+// m:ss, or h:mm:ss from an hour on; empty for a negative time (unknown).
+std::string duration_text(std::int64_t microseconds);
+
+// Writes `utf8` into a client-library result buffer of VC_RESULT_SIZE bytes,
+// in the ANSI code page, shortened at a character boundary until it fits
+// with its terminator. `utf8` may be shortened too. 0 on success; non-zero
+// when the conversion fails, and then `result` is untouched.
+int write_local_result(std::string &utf8, char *result) noexcept;
