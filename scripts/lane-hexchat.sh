@@ -35,7 +35,7 @@ timeout 60 python3 tests/real_client/hexchat_session.py build/debug/bin || statu
 
 [ -z "$mpris_missing" ] || skip_mpris "$mpris_missing"
 cmake --build --preset debug -j2 --target vc_mpris >/dev/null
-timeout 60 python3 tests/real_client/hexchat_session.py build/debug/bin build/debug/MPRIS_DIR ||
+timeout 60 python3 tests/real_client/hexchat_session.py build/debug/bin build/debug/mpris ||
   status=$?
 [ "$status" -eq 77 ] && skip_mpris "mpv, mpv-mpris, sox or dbus-daemon does not start here"
 exit "$status"

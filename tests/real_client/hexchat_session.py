@@ -443,11 +443,14 @@ def mpv_session(bus, work, started):
         os.kill(silent.pid, signal.SIGSTOP)
         # A bound well above the library's budget, far below a D-Bus call's
         # default timeout of 25 s.
+        began = time.monotonic()
         lines = observer.drive(next(number), "np", seconds=10)
+        took = time.monotonic() - began
         check(lines in ([action(TRACKS[-1][2])], []),
               f"/np beside the silent {name} announces the first mpv's song or nothing",
               lines)
-        print(f"   (/np {'announced the song' if lines else 'showed the failure message'})")
+        print(f"   (/np {'announced the song' if lines else 'showed the failure message'}"
+              f" after {took:.2f} s)")
         shown += [] if lines else [NP_FAILED]
         check(process_state(silent.pid) == "T", "the silent mpv is still stopped")
 
