@@ -402,9 +402,10 @@ def end(process):
             process.wait()
 
 
-def process_state(pid):
-    """The state letter of /proc/PID/stat: T for a stopped process."""
-    return pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+def thread_states(pid):
+    """The state letters of the process's threads: {"T"} once all have stopped."""
+    return {task.joinpath("stat").read_text().rsplit(")", 1)[1].split()[0]
+            for task in pathlib.Path(f"/proc/{pid}/task").iterdir()}
 
 
 def mpv_session(bus, work, started):
@@ -440,7 +441,13 @@ def mpv_session(bus, work, started):
         silent, name = start_mpv(bus, plugin, files[:1], log,
                                  lambda process: f"{MPV}.instance{process.pid}")
         started.append(silent)
+        got = settled(lambda: bus.title(name), TRACKS[0][1])
+        check(got == TRACKS[0][1], f"the second mpv plays {TRACKS[0][1]!r}", got)
+        # SIGSTOP stops the threads one by one once one of them takes it, which
+        # a thread busy in the kernel does late: until then the others answer.
         os.kill(silent.pid, signal.SIGSTOP)
+        got = settled(lambda: thread_states(silent.pid), {"T"})
+        check(got == {"T"}, "every thread of the second mpv has stopped", got)
         # A bound well above the library's budget, far below a D-Bus call's
         # default timeout of 25 s.
         began = time.monotonic()
@@ -452,7 +459,8 @@ def mpv_session(bus, work, started):
         print(f"   (/np {'announced the song' if lines else 'showed the failure message'}"
               f" after {took:.2f} s)")
         shown += [] if lines else [NP_FAILED]
-        check(process_state(silent.pid) == "T", "the silent mpv is still stopped")
+        got = thread_states(silent.pid)
+        check(got == {"T"}, "the silent mpv is still stopped", got)
 
         for process in (silent, player):
             end(process)
