@@ -375,11 +375,13 @@ def mpv_plugin():
 
 def start_mpv(bus, plugin, files, log, name_of):
     """mpv with only the MPRIS plug-in and no sound, once it owns its bus name:
-    name_of(process) tells which name that is."""
-    process = subprocess.Popen(
-        as_client() + ["mpv", "--no-config", "--quiet", "--idle=no", "--ao=null", "--vo=null",
-                       f"--script={plugin}", *map(str, files)],
-        env=bus.environment(), stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+    name_of(process) tells which name that is. Its output goes to the file log."""
+    with open(log, "ab") as output:
+        process = subprocess.Popen(
+            as_client() + ["mpv", "--no-config", "--quiet", "--idle=no", "--ao=null",
+                           "--vo=null", f"--script={plugin}", *map(str, files)],
+            env=bus.environment(), stdin=subprocess.DEVNULL, stdout=output,
+            stderr=subprocess.STDOUT)
     name = name_of(process)
     end_by = time.monotonic() + bounded(10)
     while f"'{name}'" not in bus.names():
@@ -417,7 +419,7 @@ def mpv_session(bus, work, started):
 
     def steps(session, observer):
         shown = []
-        log = open(work / "mpv.out", "ab")
+        log = work / "mpv.out"
         player, _ = start_mpv(bus, plugin, files, log, lambda _: MPV)
         started.append(player)
         for index, (_, title, text) in enumerate(TRACKS):
