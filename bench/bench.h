@@ -24,3 +24,8 @@ std::string iconv_all(const char *to, const char *from, const std::string &text)
 
 void register_converter_benchmarks(const std::vector<BenchText> &texts);
 void register_command_benchmarks(unsigned code_page);
+
+// vc_eval through the MPRIS client library on a private bus, in code page
+// 65001 only; then the bus and its players are ended.
+void register_mpris_benchmarks(unsigned code_page);
+void end_mpris_benchmarks();

@@ -17,7 +17,13 @@ int main(int argc, char **argv) {
     benchmark::AddCustomContext("ansi_code_page", std::to_string(code_page));
     register_converter_benchmarks(bench_texts(code_page));
     register_command_benchmarks(code_page);
+#ifdef VELM_MPRIS_BENCHMARKS
+    register_mpris_benchmarks(code_page);
+#endif
     benchmark::RunSpecifiedBenchmarks();
+#ifdef VELM_MPRIS_BENCHMARKS
+    end_mpris_benchmarks();
+#endif
     benchmark::Shutdown();
     return 0;
 }

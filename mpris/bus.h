@@ -25,7 +25,8 @@ using ContextPtr = std::unique_ptr<GMainContext, GlibRelease<g_main_context_unre
 using SourcePtr = std::unique_ptr<GSource, GlibRelease<g_source_unref>>;
 using TextPtr = std::unique_ptr<gchar, GlibRelease<g_free>>;
 
-// The library's own connection to the session bus; null without a bus.
+// The library's own connection to the session bus, opened within a command's
+// budget; null without a bus that answers.
 ConnectionPtr connect_session_bus() noexcept;
 void close_bus(ConnectionPtr connection) noexcept;
 
@@ -39,7 +40,10 @@ struct Bus {
     int pending;
 };
 
+// A command's whole time. Its calls stop waiting a little earlier, leaving
+// time to cancel those that have not answered and to finish the command.
 inline constexpr std::int64_t command_budget_us = 1000000;
+inline constexpr std::int64_t wind_down_us = 50000;
 
 // A call's reply: null when it failed, timed out or was cancelled. Must stay
 // where it is until wait_for_replies has returned.
@@ -60,7 +64,7 @@ template <class Command> int run_on_bus(GDBusConnection *connection, Command com
     ContextPtr context(g_main_context_new());
     CancellablePtr cancellable(g_cancellable_new());
     Bus bus{connection, context.get(), cancellable.get(),
-            g_get_monotonic_time() + command_budget_us, 0};
+            g_get_monotonic_time() + command_budget_us - wind_down_us, 0};
     g_main_context_push_thread_default(context.get());
     struct Pop {
         Bus &bus;

@@ -7,11 +7,14 @@
 //                              seek +S / seek -S (seconds), volume P (0-100)
 //
 // Every command keeps to a budget of one second, whatever the players do.
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
-#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bus.h"
 #include "config.h"
@@ -24,7 +27,8 @@
 namespace {
 
 // Failure values; the module tells them apart no further than from 0.
-enum Failure { no_bus = 1, not_understood, misconfigured, no_player, refused, no_memory };
+constexpr int no_bus = 1, not_understood = 2, misconfigured = 3, no_player = 4, refused = 5,
+              no_memory = 6;
 
 ConnectionPtr connection;
 
@@ -77,9 +81,9 @@ std::string artists(GVariant *metadata) {
     return joined;
 }
 
-std::string announcement(const Player &player, const std::string &preset) {
+// Preset 3 rendered with the player's song; `status` is playing or paused.
+std::string announcement(const Player &player, const std::string &preset, const char *status) {
     VariantPtr metadata = player_property(player, "Metadata", G_VARIANT_TYPE_VARDICT);
-    VariantPtr empty;
     const auto metadata_value = [&](const char *key, const GVariantType *type) {
         return metadata ? VariantPtr(g_variant_lookup_value(metadata.get(), key, type)) : nullptr;
     };
@@ -90,38 +94,40 @@ std::string announcement(const Player &player, const std::string &preset) {
         if (!g_variant_is_of_type(identity.get(), G_VARIANT_TYPE_STRING))
             identity.reset();
     }
-    const std::string status =
-        string_value(player_property(player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
     const std::string artist = metadata ? artists(metadata.get()) : "";
     const std::string title = string_value(metadata_value("xesam:title", G_VARIANT_TYPE_STRING));
     const std::string album = string_value(metadata_value("xesam:album", G_VARIANT_TYPE_STRING));
     const std::string position =
         duration_text(microseconds(player_property(player, "Position", nullptr)));
     const std::string length = duration_text(microseconds(metadata_value("mpris:length", nullptr)));
-    const std::string lower_status = status == "Playing" ? "playing" : "paused";
     const std::string identity_text = string_value(identity);
-    const TemplateField fields[] = {{"artist", artist},       {"title", title},
-                                    {"album", album},         {"status", lower_status},
-                                    {"position", position},   {"length", length},
-                                    {"player", identity_text}};
-    // Four UTF-8 bytes at most for each byte of the result.
-    return render_template(preset, fields, 4 * VC_RESULT_SIZE);
+    const TemplateField fields[] = {
+        {"artist", artist},     {"title", title},   {"album", album},         {"status", status},
+        {"position", position}, {"length", length}, {"player", identity_text}};
+    return render_template(preset, fields, result_text_limit);
 }
 
-int eval_preset3(char *result) {
+// Runs `use(bus, player, preset3)` for the player that the configuration and
+// the statuses choose, with a budget of one second for it all. Players
+// Stopped count only for `commands`; the others are asked for their Identity.
+template <class Use> int with_chosen_player(bool commands, Use use) {
     const std::optional<Config> config = read_config(config_path());
     if (!config)
         return misconfigured;
-    return run_on_bus(connection.get(), [&](Bus &bus) -> int {
-        std::vector<Player> players = read_players(bus, true);
-        const Player *player = chosen_player(players, config->players, false);
-        if (player == nullptr)
-            return no_player;
+    return run_on_bus(connection.get(), [&](Bus &bus) {
+        std::vector<Player> players = read_players(bus, !commands);
+        const Player *player = chosen_player(players, config->players, commands);
+        return player == nullptr ? no_player : use(bus, *player, config->preset3);
+    });
+}
+
+int eval_preset3(char *result) {
+    return with_chosen_player(false, [&](Bus &, const Player &player, const std::string &preset) {
         const std::string status =
-            string_value(player_property(*player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
+            string_value(player_property(player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
         if (status != "Playing" && status != "Paused")
             return no_player;
-        std::string line = announcement(*player, config->preset3);
+        std::string line = announcement(player, preset, status == "Playing" ? "playing" : "paused");
         if (line.empty())
             return misconfigured;
         return write_local_result(line, result) == 0 ? 0 : misconfigured;
@@ -182,20 +188,13 @@ int exec_player_command(const char *text) {
         return not_understood;
     VariantPtr parameters(command.parameters != nullptr ? g_variant_ref_sink(command.parameters)
                                                         : nullptr);
-    const std::optional<Config> config = read_config(config_path());
-    if (!config)
-        return misconfigured;
-    return run_on_bus(connection.get(), [&](Bus &bus) -> int {
-        std::vector<Player> players = read_players(bus, false);
-        const Player *player = chosen_player(players, config->players, true);
-        if (player == nullptr)
-            return no_player;
-        VariantPtr allowed = player_property(*player, command.allowed_by, G_VARIANT_TYPE_BOOLEAN);
+    return with_chosen_player(true, [&](Bus &bus, const Player &player, const std::string &) {
+        VariantPtr allowed = player_property(player, command.allowed_by, G_VARIANT_TYPE_BOOLEAN);
         if (allowed && !g_variant_get_boolean(allowed.get()))
             return refused;
         const bool is_set = std::strcmp(command.method, "Set") == 0;
         Reply reply{};
-        start_call(bus, reply, player->bus_name.c_str(),
+        start_call(bus, reply, player.bus_name.c_str(),
                    is_set ? "org.freedesktop.DBus.Properties" : "org.mpris.MediaPlayer2.Player",
                    command.method, parameters.get(), nullptr);
         wait_for_replies(bus);
@@ -225,7 +224,7 @@ VC_EXPORT int VC_CALL vc_eval(const char *command, char *result) {
         return not_understood;
     try {
         return eval_preset3(result);
-    } catch (...) {
+    } catch (...) { // std::bad_alloc: no exception may reach the module, which is C
         return no_memory;
     }
 }
@@ -235,7 +234,7 @@ VC_EXPORT int VC_CALL vc_exec(const char *command) {
         return no_bus;
     try {
         return exec_player_command(command);
-    } catch (...) {
+    } catch (...) { // as in vc_eval
         return no_memory;
     }
 }

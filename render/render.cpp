@@ -1,17 +1,21 @@
-// The template renderer: a recursive walk in which each optional section is
-// rendered apart and kept only when no field inside it came out empty.
+// The template renderer: one pass over the template, each open optional
+// section rendered apart and kept, when it closes, only if no field inside it
+// came out empty.
 #include "render.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
-struct Walk {
-    std::string_view text;
-    std::size_t at;
-    std::span<const TemplateField> fields;
-    std::size_t limit;
+struct Section {
+    std::string text;
+    bool has_empty_field = false;
 };
+
+// Sections nest this deep; brackets deeper still are dropped, so that no
+// template makes the renderer hold more sections than this.
+constexpr std::size_t deepest_section = 64;
 
 bool is_field_name(std::string_view name) {
     return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
@@ -20,62 +24,20 @@ bool is_field_name(std::string_view name) {
     });
 }
 
-// Appends text, control characters as spaces, and no more than takes `out`
-// one byte past the limit (the caller cuts back to a character boundary).
+// Appends text, control characters as spaces, taking `out` at most one byte
+// past the limit (the caller cuts back to a character boundary).
 void append_text(std::string &out, std::string_view text, std::size_t limit) {
     const std::size_t room = out.size() > limit ? 0 : limit + 1 - out.size();
     for (const char c : text.substr(0, room))
         out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
 }
 
-// Renders up to the end of the template or, inside a section, past its ']'.
-// `empty_field` tells whether a known field with an empty value was met.
-void render_part(Walk &walk, bool in_section, std::string &out, bool &empty_field) {
-    const std::string_view text = walk.text;
-    while (walk.at < text.size() && out.size() <= walk.limit) {
-        const char c = text[walk.at];
-        if (c == ']' && in_section) {
-            ++walk.at;
-            return;
-        }
-        if (c == '[') {
-            ++walk.at;
-            std::string section;
-            bool section_has_empty = false;
-            render_part(walk, true, section, section_has_empty);
-            if (!section_has_empty)
-                append_text(out, section, walk.limit);
-            continue;
-        }
-        if (c == '%' && walk.at + 1 < text.size()) {
-            const char next = text[walk.at + 1];
-            if (next == '%' || next == '[' || next == ']') {
-                out += next;
-                walk.at += 2;
-                continue;
-            }
-            const std::size_t close = text.find('%', walk.at + 1);
-            const std::string_view name = close == std::string_view::npos
-                                              ? ""
-                                              : text.substr(walk.at + 1, close - walk.at - 1);
-            if (is_field_name(name)) {
-                const auto field =
-                    std::find_if(walk.fields.begin(), walk.fields.end(),
-                                 [&](const TemplateField &f) { return f.name == name; });
-                const std::string_view typed = text.substr(walk.at, close + 1 - walk.at);
-                if (field == walk.fields.end()) {
-                    append_text(out, typed, walk.limit);
-                } else {
-                    append_text(out, field->value, walk.limit);
-                    empty_field = empty_field || field->value.empty();
-                }
-                walk.at = close + 1;
-                continue;
-            }
-        }
-        append_text(out, text.substr(walk.at, 1), walk.limit);
-        ++walk.at;
-    }
+// The length of the `%name%` at `at`, 0 when there is none there.
+std::size_t field_length(std::string_view text, std::size_t at) {
+    const std::size_t close = text.find('%', at + 1);
+    if (close == std::string_view::npos || !is_field_name(text.substr(at + 1, close - at - 1)))
+        return 0;
+    return close + 1 - at;
 }
 
 // Cuts `text` to at most `limit` bytes without splitting a UTF-8 sequence.
@@ -92,12 +54,51 @@ void cut_at_character(std::string &text, std::size_t limit) {
 
 std::string render_template(std::string_view text, std::span<const TemplateField> fields,
                             std::size_t limit) {
-    Walk walk{text, 0, fields, limit};
-    std::string out;
-    bool ignored = false;
-    render_part(walk, false, out, ignored);
-    cut_at_character(out, limit);
-    return out;
+    std::vector<Section> open(1); // the line itself, then each open section
+    std::size_t dropped = 0;      // brackets open past the deepest section
+    const auto close_section = [&] {
+        Section closed = std::move(open.back());
+        open.pop_back();
+        if (!closed.has_empty_field)
+            append_text(open.back().text, closed.text, limit);
+    };
+    for (std::size_t at = 0; at < text.size() && open.front().text.size() <= limit;) {
+        const char c = text[at];
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        std::size_t length = 1;
+        if (c == '[' && open.size() <= deepest_section) {
+            open.emplace_back();
+        } else if (c == '[') {
+            ++dropped;
+        } else if (c == ']' && dropped > 0) {
+            --dropped;
+        } else if (c == ']' && open.size() > 1) {
+            close_section();
+        } else if (c == '%' && (next == '%' || next == '[' || next == ']')) {
+            open.back().text += next;
+            length = 2;
+        } else if (c == '%' && (length = field_length(text, at)) > 0) {
+            const std::string_view name = text.substr(at + 1, length - 2);
+            const auto field = std::find_if(fields.begin(), fields.end(),
+                                            [&](const TemplateField &f) { return f.name == name; });
+            // An unknown field stays as typed.
+            if (field == fields.end()) {
+                append_text(open.back().text, text.substr(at, length), limit);
+            } else {
+                append_text(open.back().text, field->value, limit);
+                open.back().has_empty_field = open.back().has_empty_field || field->value.empty();
+            }
+        } else {
+            length = 1;
+            append_text(open.back().text, text.substr(at, 1), limit);
+        }
+        at += length;
+    }
+    // A section without its ']' runs to the end.
+    while (open.size() > 1)
+        close_section();
+    cut_at_character(open.front().text, limit);
+    return std::move(open.front().text);
 }
 
 std::string duration_text(std::int64_t microseconds) {

@@ -6,8 +6,9 @@
 //            an unknown name stays as typed
 //   %%       a percent sign; %[ and %] a literal bracket
 //   [...]    an optional section, left out whole when a field inside it is
-//            empty; sections nest; a '[' without its ']' runs to the end,
-//            a ']' outside any section is written as it is
+//            empty; sections nest (64 deep; brackets deeper still are
+//            dropped); a '[' without its ']' runs to the end, a ']' outside
+//            any section is written as it is
 //
 // Control characters (line breaks among them), in the template or in a
 // value, come out as spaces: the result is one chat line.
@@ -19,10 +20,16 @@
 #include <string>
 #include <string_view>
 
+#include "vc.h"
+
 struct TemplateField {
     std::string_view name; // without the percent signs
     std::string_view value;
 };
+
+// Enough UTF-8 to fill a result buffer: a byte of the code page is at most
+// one character, at most four bytes of UTF-8.
+inline constexpr std::size_t result_text_limit = std::size_t{4} * VC_RESULT_SIZE;
 
 // At most `limit` bytes, cut at a character boundary.
 std::string render_template(std::string_view text, std::span<const TemplateField> fields,

@@ -3,7 +3,7 @@
 # prints the tables of BENCHMARKS.md. Extra arguments go to velm-bench.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build-essential cmake libbenchmark-dev python3
+scripts/install-deps.sh build-essential cmake libbenchmark-dev python3 libglib2.0-dev dbus-daemon
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 >/dev/null
 reports=()

@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev \
-  binutils unicode-data python3
+  binutils unicode-data python3 libglib2.0-dev dbus-daemon
 echo "Building (cmake --preset debug) ..."
 cmake --preset debug >/dev/null
 cmake --build --preset debug -j2 --target velm_xchat velm-host vc velm-ansi-text >/dev/null

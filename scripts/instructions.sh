@@ -4,7 +4,7 @@
 # the instruction table of BENCHMARKS.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh build-essential cmake libbenchmark-dev python3 valgrind
+scripts/install-deps.sh build-essential cmake libbenchmark-dev python3 valgrind libglib2.0-dev
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target velm-instructions >/dev/null
 bench/instructions.py build/bench/bin

@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
-  python3
+  python3 libglib2.0-dev dbus-daemon
 
 skip() {
   echo "######## lane-hexchat: SKIPPED, velm_hexchat was NOT tested in HexChat: $1 ########"

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev \
-  binutils unicode-data python3 unzip
+  binutils unicode-data python3 unzip libglib2.0-dev dbus-daemon
 
 echo "== demo"
 scripts/demo.sh </dev/null >build/demo.log

@@ -5,12 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev python3 \
-  clang-tidy cppcheck
+  clang-tidy cppcheck libglib2.0-dev
 cmake --preset debug >/dev/null # the compile commands clang-tidy follows
-sources='/(plugin|encoding|utf8|platform|host|standin)/[^/]*\.cpp$'
+sources='/(plugin|encoding|utf8|platform|host|standin|render|mpris)/[^/]*\.cpp$'
 run-clang-tidy -p build/debug -j2 -quiet "$sources"
 cppcheck --std=c++20 --library=posix --enable=warning,style,performance,portability \
   --inline-suppr --suppressions-list=tools/cppcheck-suppressions.txt --error-exitcode=1 \
-  --quiet -U_WIN32 -I include -I platform -I plugin -I encoding -I utf8 -I host \
-  plugin encoding utf8 platform host standin
+  --quiet -U_WIN32 -I include -I platform -I plugin -I encoding -I utf8 -I host -I render -I mpris \
+  plugin encoding utf8 platform host standin render mpris
 echo "static analysis lane: ${SECONDS}s"

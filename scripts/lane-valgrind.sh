@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
-  unicode-data python3 valgrind
+  unicode-data python3 valgrind libglib2.0-dev dbus-daemon
 cmake --preset memcheck
 cmake --build --preset memcheck -j2
 ctest --preset memcheck -j2

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
-  unicode-data python3
+  unicode-data python3 libglib2.0-dev dbus-daemon
 cmake --preset debug
 cmake --build --preset debug -j"$(nproc)"
 ctest --preset debug -j"$(nproc)"

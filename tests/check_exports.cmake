@@ -3,6 +3,8 @@
 # nothing from libvc.so but the four vc_ functions (any libvc.so must do: the
 # stand-in's or the MPRIS one).
 # -DMODULE=<file> -DHOST=<xchat|hexchat> -DNM=<nm program> -DREADELF=<readelf program>
+# For a client library instead of a module: -DEXPORTS=<sorted names> -DSONAME=<soname>,
+# and what it needs is not checked.
 execute_process(COMMAND ${NM} -D --defined-only ${MODULE}
   OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -16,6 +18,9 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT names)
 set(expected ${HOST}_plugin_deinit ${HOST}_plugin_get_info ${HOST}_plugin_init)
+if(DEFINED EXPORTS)
+  set(expected ${EXPORTS})
+endif()
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "exports of ${MODULE}:\n  ${names}\nexpected exactly:\n  ${expected}")
 endif()
@@ -24,6 +29,12 @@ message(STATUS "exports: ${names}")
 execute_process(COMMAND ${READELF} -d ${MODULE} OUTPUT_VARIABLE dynamic RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "${READELF} failed on ${MODULE}")
+endif()
+if(DEFINED SONAME)
+  if(NOT dynamic MATCHES "\\(SONAME\\)[^[]*\\[${SONAME}\\]")
+    message(FATAL_ERROR "${MODULE} is not named ${SONAME} in its dynamic section")
+  endif()
+  return()
 endif()
 string(REGEX MATCHALL "\\(NEEDED\\)[^[]*\\[[^]]+\\]" entries "${dynamic}")
 set(needed)

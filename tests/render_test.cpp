@@ -1,0 +1,87 @@
+// The template renderer shared by the stand-in and the MPRIS library, and the
+// way its result reaches the module's buffer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "render.h"
+#include "vc.h"
+
+namespace {
+
+TEST(Render, FollowsTheTemplateRules) {
+    const TemplateField fields[] = {{"artist", "A"},         {"title", "T"},
+                                    {"album", ""},           {"tag", "%title%[%album%]"},
+                                    {"broken", "a\r\nb\tc"}, {"wide", "éééééé"}};
+    // The 64th section holds the empty field; the nine brackets past it are dropped.
+    const std::string deep = std::string(63, '[') + "%title%" + std::string(10, '[') + "%album%";
+    const struct {
+        const char *rule;
+        const char *text;
+        std::size_t limit;
+        const char *expected;
+    } cases[] = {
+        {"fields are replaced", "%artist% - %title%", 100, "A - T"},
+        {"%% is a percent sign", "100%% %title%", 100, "100% T"},
+        {"%[ and %] are brackets", "%[%title%%]", 100, "[T]"},
+        {"a section with its fields set is kept", "[%artist% - ]%title%", 100, "A - T"},
+        {"a section with an empty field is left out", "[%album% - ]%title%", 100, "T"},
+        {"only the inner section is left out", "[%artist%[ (%album%)]: ]%title%", 100, "A: T"},
+        {"a section without fields is kept", "[x]%title%", 100, "xT"},
+        {"an unknown field stays as typed", "[%year% ]%title%", 100, "%year% T"},
+        {"a percent sign without a field is kept", "50% off %title%%", 100, "50% off T%"},
+        {"an unclosed section runs to the end", "%title%[ - %album%", 100, "T"},
+        {"a lone ] is kept", "%title%]", 100, "T]"},
+        {"a value is never rendered again", "%tag%", 100, "%title%[%album%]"},
+        {"control characters become spaces", "x\ny%broken%", 100, "x ya  b c"},
+        {"the limit cuts at a character boundary", "%wide%", 5, "éé"},
+        {"sections nest 64 deep", deep.c_str(), 100, "T"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(render_template(c.text, fields, c.limit), c.expected) << c.rule;
+}
+
+TEST(Render, WritesTimesAsMinutesOrHours) {
+    const struct {
+        std::int64_t microseconds;
+        const char *expected;
+    } cases[] = {{-1, ""},
+                 {0, "0:00"},
+                 {59999999, "0:59"},
+                 {61000000, "1:01"},
+                 {3599000000, "59:59"},
+                 {3600000000, "1:00:00"},
+                 {3723000000, "1:02:03"},
+                 {36000000000, "10:00:00"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(duration_text(c.microseconds), c.expected) << c.microseconds;
+}
+
+// The result fills the buffer to the last whole character of the code page.
+std::string written(std::string utf8) {
+    char result[VC_RESULT_SIZE];
+    std::memset(result, 'x', sizeof result);
+    EXPECT_EQ(write_local_result(utf8, result), 0);
+    return std::string(result, strnlen(result, sizeof result));
+}
+
+TEST(RenderCp65001, ALongLineIsCutAtACharacterBoundary) {
+    std::string expected;
+    for (int i = 0; i < 1023; ++i)
+        expected += "é";
+    EXPECT_EQ(written(expected + "éé"), expected);
+    EXPECT_EQ(written("ab"), "ab");
+}
+
+// In code page 932 the second byte of 'ー' (81 5B) is '['.
+TEST(RenderCp932, ALongLineIsCutAtACharacterBoundary) {
+    std::string utf8, expected;
+    for (int i = 0; i < 1500; ++i)
+        utf8 += "ー";
+    for (int i = 0; i < 1023; ++i)
+        expected += "\x81\x5B";
+    EXPECT_EQ(written(utf8), expected);
+}
+
+} // namespace
