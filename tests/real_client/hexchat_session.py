@@ -461,6 +461,15 @@ def mpv_session(bus, work, started):
         print(f"   (/np {'announced the song' if lines else 'showed the failure message'}"
               f" after {took:.2f} s)")
         shown += [] if lines else [NP_FAILED]
+        began = time.monotonic()
+        check(observer.drive(next(number), "vc pause", seconds=10) == [],
+              f"/vc pause beside the silent {name} sends nothing")
+        took = time.monotonic() - began
+        # Either mpv plays again, or the module says that the command failed.
+        playing = "(<'Playing'>,)"
+        resumed = settled(lambda: bus.player(MPV, "PlaybackStatus"), playing, 2) == playing
+        print(f"   (/vc pause {'resumed mpv' if resumed else 'failed'} after {took:.2f} s)")
+        shown += [] if resumed else [VC_FAILED]
         got = thread_states(silent.pid)
         check(got == {"T"}, "the silent mpv is still stopped", got)
 
