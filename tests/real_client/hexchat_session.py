@@ -405,9 +405,16 @@ def end(process):
 
 
 def thread_states(pid):
-    """The state letters of the process's threads: {"T"} once all have stopped."""
-    return {task.joinpath("stat").read_text().rsplit(")", 1)[1].split()[0]
-            for task in pathlib.Path(f"/proc/{pid}/task").iterdir()}
+    """The state letters of the process's threads: {"T"} once all have stopped,
+    none once the process has gone."""
+    states = set()
+    tasks = pathlib.Path(f"/proc/{pid}/task")
+    for task in tasks.iterdir() if tasks.exists() else ():
+        try:
+            states.add(task.joinpath("stat").read_text().rsplit(")", 1)[1].split()[0])
+        except FileNotFoundError:  # a thread that has just ended
+            pass
+    return states
 
 
 def mpv_session(bus, work, started):
