@@ -30,13 +30,12 @@ using TextPtr = std::unique_ptr<gchar, GlibRelease<g_free>>;
 ConnectionPtr connect_session_bus() noexcept;
 void close_bus(ConnectionPtr connection) noexcept;
 
-// One command's calls. Made by run_on_bus; a command's whole time, every call
-// included, is its budget.
+// One command's calls, made by run_on_bus.
 struct Bus {
     GDBusConnection *connection;
     GMainContext *context;
     GCancellable *cancellable;
-    std::int64_t deadline; // monotonic, microseconds
+    std::int64_t deadline; // when its waits end: monotonic, microseconds
     int pending;
 };
 
@@ -59,7 +58,8 @@ void start_call(Bus &bus, Reply &reply, const char *destination, const char *int
 void wait_for_replies(Bus &bus) noexcept;
 
 // Runs `command(bus)` with a fresh context and the budget's deadline; the
-// context is the thread's default only while it runs.
+// context is the thread's default only while it runs, and no call of the
+// command is left waiting when it returns.
 template <class Command> int run_on_bus(GDBusConnection *connection, Command command) {
     ContextPtr context(g_main_context_new());
     CancellablePtr cancellable(g_cancellable_new());

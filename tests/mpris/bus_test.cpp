@@ -180,10 +180,13 @@ TEST_F(MprisBus, AnnouncesTheSongOfTheChosenPlayer) {
         {"a template of 5000 bytes", long_preset, "Playing", "{'xesam:title': <'Song'>}",
          songs.substr(0, VC_RESULT_SIZE - 1)},
     };
+    int row = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.rule);
         write_config(c.config);
-        const pid_t pid = start_player({"fake", c.status, c.metadata}, log_path());
+        // A name of its own: the bus may not yet have seen the last row's player end.
+        const std::string name = "row" + std::to_string(++row);
+        const pid_t pid = start_player({name, c.status, c.metadata}, log_path());
         ASSERT_GT(pid, 0);
         EXPECT_EQ(announce(), c.expected);
         end_player(pid);
@@ -298,6 +301,25 @@ TEST_F(MprisBus, OtherEvalCommandsFail) {
     char result[VC_RESULT_SIZE];
     EXPECT_NE(vc.eval("formatpreset 2", result), 0);
     EXPECT_NE(vc.eval("", result), 0);
+}
+
+// The module itself, in the console host and in code page 1252, finds the
+// MPRIS libvc.so before the stand-in beside it.
+TEST_F(MprisBus, TheModuleAnnouncesThroughTheLibrary) {
+    start({"hosted", "Playing", "{'xesam:artist': <['Beyoncé']>, 'xesam:title': <'Déjà Vu'>}"});
+    const std::string host = "printf '/np\\n/vc next\\n' | LC_ALL=en_US.CP1252 LD_LIBRARY_PATH=" +
+                             std::string(VC_MPRIS_DIR) + " " + VELM_HOST + " " + VELM_MODULE;
+    FILE *out = popen(host.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string shown;
+    char chunk[512];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
+        shown.append(chunk, got);
+    EXPECT_EQ(pclose(out), 0) << shown;
+    EXPECT_NE(shown.find("> /np\n* dj is listening to Beyoncé - Déjà Vu\n> /vc next\n-- unloaded"),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(read_log(), "Next\n");
 }
 
 // The module may be unloaded and loaded again in one client process; once
