@@ -21,10 +21,11 @@ skip_mpris() {
   exit 0
 }
 scripts/install-deps.sh hexchat xvfb ngircd || skip "hexchat, xvfb or ngircd cannot be installed"
-# Before the configure step: the MPRIS library's target needs GLib's headers.
+# gdbus (libglib2.0-bin) reads mpv's state on the bus; sox writes Ogg files
+# through libsox-fmt-base.
 mpris_missing=""
-scripts/install-deps.sh mpv mpv-mpris sox libsox-fmt-base dbus-daemon libglib2.0-bin \
-  libglib2.0-dev pkg-config || mpris_missing="mpv, mpv-mpris, sox, dbus-daemon or GLib cannot be installed"
+scripts/install-deps.sh mpv mpv-mpris sox libsox-fmt-base libglib2.0-bin ||
+  mpris_missing="mpv, mpv-mpris, sox or gdbus cannot be installed"
 
 cmake --preset debug >/dev/null
 cmake --build --preset debug -j2 --target velm_hexchat velm_hexchat_driver vc >/dev/null
