@@ -14,6 +14,17 @@ void on_reply(GObject *connection, GAsyncResult *result, gpointer data) noexcept
     --reply->bus->pending;
 }
 
+struct Opening {
+    ConnectionPtr connection;
+    Bus *bus;
+};
+
+void on_connected(GObject *, GAsyncResult *result, gpointer data) noexcept {
+    auto *opening = static_cast<Opening *>(data);
+    opening->connection.reset(g_dbus_connection_new_for_address_finish(result, nullptr));
+    --opening->bus->pending;
+}
+
 gboolean on_deadline(gpointer expired) noexcept {
     *static_cast<bool *>(expired) = true;
     return G_SOURCE_REMOVE;
@@ -28,14 +39,24 @@ ConnectionPtr connect_session_bus() noexcept {
     TextPtr address(g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
     if (!address)
         return nullptr;
-    ConnectionPtr connection(g_dbus_connection_new_for_address_sync(
-        address.get(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr));
-    if (connection)
-        g_dbus_connection_set_exit_on_close(connection.get(), FALSE);
-    return connection;
+    // Opened asynchronously, within the budget of a command: a bus that
+    // accepts the connection and never answers would otherwise hold up the
+    // client's start for good.
+    Opening opening{nullptr, nullptr};
+    run_on_bus(nullptr, [&](Bus &bus) {
+        opening.bus = &bus;
+        ++bus.pending;
+        g_dbus_connection_new_for_address(
+            address.get(),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, bus.cancellable, on_connected, &opening);
+        wait_for_replies(bus);
+        return 0;
+    });
+    if (opening.connection)
+        g_dbus_connection_set_exit_on_close(opening.connection.get(), FALSE);
+    return std::move(opening.connection);
 }
 
 void close_bus(ConnectionPtr connection) noexcept {

@@ -25,21 +25,24 @@ using ContextPtr = std::unique_ptr<GMainContext, GlibRelease<g_main_context_unre
 using SourcePtr = std::unique_ptr<GSource, GlibRelease<g_source_unref>>;
 using TextPtr = std::unique_ptr<gchar, GlibRelease<g_free>>;
 
-// The library's own connection to the session bus; null without a bus.
+// The library's own connection to the session bus, opened within a command's
+// budget; null without a bus that answers.
 ConnectionPtr connect_session_bus() noexcept;
 void close_bus(ConnectionPtr connection) noexcept;
 
-// One command's calls. Made by run_on_bus; a command's whole time, every call
-// included, is its budget.
+// One command's calls, made by run_on_bus.
 struct Bus {
     GDBusConnection *connection;
     GMainContext *context;
     GCancellable *cancellable;
-    std::int64_t deadline; // monotonic, microseconds
+    std::int64_t deadline; // when its waits end: monotonic, microseconds
     int pending;
 };
 
+// A command's whole time. Its calls stop waiting a little earlier, leaving
+// time to cancel those that have not answered and to finish the command.
 inline constexpr std::int64_t command_budget_us = 1000000;
+inline constexpr std::int64_t wind_down_us = 50000;
 
 // A call's reply: null when it failed, timed out or was cancelled. Must stay
 // where it is until wait_for_replies has returned.
@@ -55,12 +58,13 @@ void start_call(Bus &bus, Reply &reply, const char *destination, const char *int
 void wait_for_replies(Bus &bus) noexcept;
 
 // Runs `command(bus)` with a fresh context and the budget's deadline; the
-// context is the thread's default only while it runs.
+// context is the thread's default only while it runs, and no call of the
+// command is left waiting when it returns.
 template <class Command> int run_on_bus(GDBusConnection *connection, Command command) {
     ContextPtr context(g_main_context_new());
     CancellablePtr cancellable(g_cancellable_new());
     Bus bus{connection, context.get(), cancellable.get(),
-            g_get_monotonic_time() + command_budget_us, 0};
+            g_get_monotonic_time() + command_budget_us - wind_down_us, 0};
     g_main_context_push_thread_default(context.get());
     struct Pop {
         Bus &bus;

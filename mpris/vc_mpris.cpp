@@ -7,11 +7,14 @@
 //                              seek +S / seek -S (seconds), volume P (0-100)
 //
 // Every command keeps to a budget of one second, whatever the players do.
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
-#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bus.h"
 #include "config.h"
@@ -78,9 +81,9 @@ std::string artists(GVariant *metadata) {
     return joined;
 }
 
-std::string announcement(const Player &player, const std::string &preset) {
+// Preset 3 rendered with the player's song; `status` is playing or paused.
+std::string announcement(const Player &player, const std::string &preset, const char *status) {
     VariantPtr metadata = player_property(player, "Metadata", G_VARIANT_TYPE_VARDICT);
-    VariantPtr empty;
     const auto metadata_value = [&](const char *key, const GVariantType *type) {
         return metadata ? VariantPtr(g_variant_lookup_value(metadata.get(), key, type)) : nullptr;
     };
@@ -91,20 +94,16 @@ std::string announcement(const Player &player, const std::string &preset) {
         if (!g_variant_is_of_type(identity.get(), G_VARIANT_TYPE_STRING))
             identity.reset();
     }
-    const std::string status =
-        string_value(player_property(player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
     const std::string artist = metadata ? artists(metadata.get()) : "";
     const std::string title = string_value(metadata_value("xesam:title", G_VARIANT_TYPE_STRING));
     const std::string album = string_value(metadata_value("xesam:album", G_VARIANT_TYPE_STRING));
     const std::string position =
         duration_text(microseconds(player_property(player, "Position", nullptr)));
     const std::string length = duration_text(microseconds(metadata_value("mpris:length", nullptr)));
-    const std::string lower_status = status == "Playing" ? "playing" : "paused";
     const std::string identity_text = string_value(identity);
-    const TemplateField fields[] = {{"artist", artist},       {"title", title},
-                                    {"album", album},         {"status", lower_status},
-                                    {"position", position},   {"length", length},
-                                    {"player", identity_text}};
+    const TemplateField fields[] = {
+        {"artist", artist},     {"title", title},   {"album", album},         {"status", status},
+        {"position", position}, {"length", length}, {"player", identity_text}};
     return render_template(preset, fields, result_text_limit);
 }
 
@@ -128,7 +127,7 @@ int eval_preset3(char *result) {
             string_value(player_property(player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
         if (status != "Playing" && status != "Paused")
             return no_player;
-        std::string line = announcement(player, preset);
+        std::string line = announcement(player, preset, status == "Playing" ? "playing" : "paused");
         if (line.empty())
             return misconfigured;
         return write_local_result(line, result) == 0 ? 0 : misconfigured;

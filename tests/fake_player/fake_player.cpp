@@ -61,7 +61,8 @@ void on_method(GDBusConnection *, const char *, const char *, const char *, cons
     if (std::strcmp(method, "Seek") == 0) {
         gint64 offset = 0;
         g_variant_get(parameters, "(x)", &offset);
-        line += " " + std::to_string(offset);
+        line += ' ';
+        line += std::to_string(offset);
     }
     log_line(line);
     g_dbus_method_invocation_return_value(invocation, nullptr);
@@ -89,7 +90,9 @@ GVariant *on_get(GDBusConnection *, const char *, const char *, const char *, co
 gboolean on_set(GDBusConnection *, const char *, const char *, const char *, const char *name,
                 GVariant *value, GError **, gpointer) {
     char *text = g_variant_print(value, FALSE);
-    log_line(std::string("set ") + name + " " + text);
+    std::string line = "set ";
+    line.append(name).append(" ").append(text);
+    log_line(line);
     g_free(text);
     return TRUE;
 }

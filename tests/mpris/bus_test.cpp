@@ -5,7 +5,9 @@
 
 #include <dlfcn.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,10 +180,13 @@ TEST_F(MprisBus, AnnouncesTheSongOfTheChosenPlayer) {
         {"a template of 5000 bytes", long_preset, "Playing", "{'xesam:title': <'Song'>}",
          songs.substr(0, VC_RESULT_SIZE - 1)},
     };
+    int row = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.rule);
         write_config(c.config);
-        const pid_t pid = start_player({"fake", c.status, c.metadata}, log_path());
+        // A name of its own: the bus may not yet have seen the last row's player end.
+        const std::string name = "row" + std::to_string(++row);
+        const pid_t pid = start_player({name, c.status, c.metadata}, log_path());
         ASSERT_GT(pid, 0);
         EXPECT_EQ(announce(), c.expected);
         end_player(pid);
@@ -267,6 +272,9 @@ TEST_F(MprisBus, AFailedAllocationFailsTheCommandOnly) {
         const int eval_result = vc.eval("formatpreset 3", result);
         const int exec_result = vc.exec("volume 50");
         counting_new = false;
+        if (new_calls == 0)
+            GTEST_SKIP() << "operator new is not this program's here (valgrind replaces it): "
+                            "the sanitizer and debug lanes make the allocations fail";
         if (new_calls < failing_new) {
             EXPECT_EQ(eval_result, 0);
             EXPECT_STREQ(result, "me is listening to A, B - Song");
@@ -295,6 +303,25 @@ TEST_F(MprisBus, OtherEvalCommandsFail) {
     EXPECT_NE(vc.eval("", result), 0);
 }
 
+// The module itself, in the console host and in code page 1252, finds the
+// MPRIS libvc.so before the stand-in beside it.
+TEST_F(MprisBus, TheModuleAnnouncesThroughTheLibrary) {
+    start({"hosted", "Playing", "{'xesam:artist': <['Beyoncé']>, 'xesam:title': <'Déjà Vu'>}"});
+    const std::string host = "printf '/np\\n/vc next\\n' | LC_ALL=en_US.CP1252 LD_LIBRARY_PATH=" +
+                             std::string(VC_MPRIS_DIR) + " " + VELM_HOST + " " + VELM_MODULE;
+    FILE *out = popen(host.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string shown;
+    char chunk[512];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, out)) > 0;)
+        shown.append(chunk, got);
+    EXPECT_EQ(pclose(out), 0) << shown;
+    EXPECT_NE(shown.find("> /np\n* dj is listening to Beyoncé - Déjà Vu\n> /vc next\n-- unloaded"),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(read_log(), "Next\n");
+}
+
 // The module may be unloaded and loaded again in one client process; once
 // unloaded, nothing of the library may stay mapped.
 TEST_F(MprisBus, LoadsAgainAfterAnUnload) {
@@ -309,13 +336,27 @@ TEST_F(MprisBus, LoadsAgainAfterAnUnload) {
     EXPECT_EQ(announce(), "me is listening to Song");
 }
 
+// No bus, or one that takes the connection and never answers (a socket no
+// one reads): the load goes on, and every call fails.
 TEST_F(MprisBus, WithoutABusEveryCallFails) {
     vc.uninit();
     const char *bus_address = getenv("DBUS_SESSION_BUS_ADDRESS");
     ASSERT_NE(bus_address, nullptr);
     const std::string address = bus_address;
-    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + config_dir + "/no-bus").c_str(), 1);
-    EXPECT_NE(vc.init(1), 0);
+    const std::string silent_bus = config_dir + "/silent-bus";
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un name{};
+    name.sun_family = AF_UNIX;
+    silent_bus.copy(name.sun_path, sizeof name.sun_path - 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&name), sizeof name), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    for (const std::string &bus : {config_dir + "/no-bus", silent_bus}) {
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + bus).c_str(), 1);
+        const auto before = std::chrono::steady_clock::now();
+        EXPECT_NE(vc.init(1), 0) << bus;
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5)) << bus;
+    }
+    close(listener);
     setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     char result[VC_RESULT_SIZE];
     EXPECT_NE(vc.eval("formatpreset 3", result), 0);
