@@ -40,7 +40,8 @@ elseif(VELM_DEBIAN_PACKAGE)
   set(multiarch_dir lib/${CMAKE_LIBRARY_ARCHITECTURE})
   set(private_dir ${CMAKE_INSTALL_PREFIX}/${multiarch_dir}/velm-xchat)
   set(doc_dir share/doc/velm-xchat)
-  set_target_properties(velm_hexchat PROPERTIES INSTALL_RPATH ${private_dir})
+  # velm_xchat.so is built the same way for XChat users, who copy it themselves.
+  set_target_properties(velm_xchat velm_hexchat PROPERTIES INSTALL_RPATH ${private_dir})
   install(TARGETS velm_hexchat LIBRARY DESTINATION ${multiarch_dir}/hexchat/plugins)
   install(TARGETS vc_mpris LIBRARY DESTINATION ${multiarch_dir}/velm-xchat)
   # Debian keeps a native package's changelog compressed, without a time stamp.
