@@ -2,8 +2,11 @@
 # The module inside the real client: Debian's HexChat under Xvfb loads
 # velm_hexchat.so from its addons folder, talks to ngircd on loopback, and an
 # observer client of the test's own checks what reaches the channel
-# (tests/real_client/hexchat_session.py). Where HexChat cannot be installed
-# or started, the lane says SKIPPED and counts as neither passed nor failed.
+# (tests/real_client/hexchat_session.py): first with the stand-in service, then
+# with the MPRIS libvc.so against a real mpv with mpv-mpris on a private
+# session bus. Where HexChat, or for the second part mpv, mpv-mpris, sox or
+# dbus-daemon, cannot be installed or started, the lane says SKIPPED for what
+# it could not test, and that part counts as neither passed nor failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev binutils \
@@ -13,11 +16,27 @@ skip() {
   echo "######## lane-hexchat: SKIPPED, velm_hexchat was NOT tested in HexChat: $1 ########"
   exit 0
 }
+skip_mpris() {
+  echo "######## lane-hexchat: SKIPPED, the MPRIS libvc.so was NOT tested with mpv in HexChat: $1 ########"
+  exit 0
+}
 scripts/install-deps.sh hexchat xvfb ngircd || skip "hexchat, xvfb or ngircd cannot be installed"
+# gdbus (libglib2.0-bin) reads mpv's state on the bus; sox writes Ogg files
+# through libsox-fmt-base.
+mpris_missing=""
+scripts/install-deps.sh mpv mpv-mpris sox libsox-fmt-base libglib2.0-bin ||
+  mpris_missing="mpv, mpv-mpris, sox or gdbus cannot be installed"
 
 cmake --preset debug >/dev/null
 cmake --build --preset debug -j2 --target velm_hexchat velm_hexchat_driver vc >/dev/null
 status=0
 timeout 60 python3 tests/real_client/hexchat_session.py build/debug/bin || status=$?
 [ "$status" -eq 77 ] && skip "HexChat or its X server does not start here"
+[ "$status" -eq 0 ] || exit "$status"
+
+[ -z "$mpris_missing" ] || skip_mpris "$mpris_missing"
+cmake --build --preset debug -j2 --target vc_mpris >/dev/null
+timeout 60 python3 tests/real_client/hexchat_session.py build/debug/bin build/debug/mpris ||
+  status=$?
+[ "$status" -eq 77 ] && skip_mpris "mpv, mpv-mpris, sox or dbus-daemon does not start here"
 exit "$status"

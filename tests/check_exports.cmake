@@ -1,5 +1,7 @@
-# Fails unless the module file exports exactly the host's plug-in entry points
-# and needs no shared library but libvc.so and the C and C++ runtime.
+# Fails unless the module file exports exactly the host's plug-in entry points,
+# needs no shared library but libvc.so and the C and C++ runtime, and takes
+# nothing from libvc.so but the four vc_ functions (any libvc.so must do: the
+# stand-in's or the MPRIS one).
 # -DMODULE=<file> -DHOST=<xchat|hexchat> -DNM=<nm program> -DREADELF=<readelf program>
 # For a client library instead of a module: -DEXPORTS=<sorted names> -DSONAME=<soname>,
 # and what it needs is not checked.
@@ -51,3 +53,23 @@ if(vc_index EQUAL -1)
   message(FATAL_ERROR "${MODULE} does not need libvc.so:\n  ${needed}")
 endif()
 message(STATUS "needs: ${needed}")
+
+# The runtime's symbols carry a version (memcpy@GLIBC_2.14); the sanitizer
+# lanes' start with "__". Anything else unversioned must come from libvc.so.
+execute_process(COMMAND ${NM} -D --undefined-only ${MODULE}
+  OUTPUT_VARIABLE undefined RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL " U [^\n@]+(\n|$)" strong "${undefined}")
+set(from_vc)
+foreach(line IN LISTS strong)
+  string(REGEX REPLACE "^ U ([^\n]+)\n?$" "\\1" name "${line}")
+  if(NOT name MATCHES "^__")
+    list(APPEND from_vc ${name})
+  endif()
+endforeach()
+list(SORT from_vc)
+if(NOT from_vc STREQUAL "vc_eval;vc_exec;vc_init;vc_uninit")
+  message(FATAL_ERROR "${MODULE} takes from libvc.so:\n  ${from_vc}\nexpected only the vc_ functions")
+endif()

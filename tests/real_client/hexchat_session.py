@@ -9,15 +9,21 @@ puts on the wire; it steers HexChat through the test's driver plug-in
 is answered by the notice "done N", so the lines between are what COMMAND
 sent. The stand-in service keeps its files in VELM_STANDIN_DIR.
 
-    hexchat_session.py BIN_DIR    (the build's bin folder)
+With MPRIS_DIR, the folder of the MPRIS client library, the module uses that
+library instead, against a real mpv with the mpv-mpris plug-in on a private
+session bus, playing Ogg files with tags made here by sox.
 
-Exit status 0 passed, 1 failed, 77 skipped (the client or its X server could
-not be started here).
+    hexchat_session.py BIN_DIR [MPRIS_DIR]    (BIN_DIR: the build's bin folder)
+
+Exit status 0 passed, 1 failed, 77 skipped (the client, its X server, or for
+the MPRIS session mpv, mpv-mpris, sox or dbus-daemon could not be started).
 """
 import os
 import pathlib
+import re
 import select
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -91,12 +97,12 @@ class Observer:
                 return seen
         raise Failure(f"no {what} within {seconds} s; last lines: {seen[-5:]!r}")
 
-    def drive(self, number, command):
+    def drive(self, number, command, seconds=5):
         """HexChat's lines on the wire while it ran `command` (the answer left out)."""
         self.send(f"PRIVMSG {NICK} :drive {number} {command}")
         done = f":{NICK}!".encode(), f"NOTICE observer :done {number}".encode()
         lines = self.wait_for(lambda line: line.startswith(done[0]) and line.endswith(done[1]),
-                              5, f"answer to {command!r}")
+                              seconds, f"answer to {command!r}")
         return [line.split(b" ", 1)[1] for line in lines[:-1]
                 if line.startswith(f":{NICK}!".encode())]
 
@@ -112,7 +118,7 @@ def unknown_command_reports(lines):
 class Session:
     """One HexChat process with the module, in a locale of its own."""
 
-    def __init__(self, work, bin_dir, display, port, name, locale, preset3):
+    def __init__(self, work, bin_dir, display, port, name, locale, preset3, environment=()):
         self.root = work / name
         self.config = self.root / "config"
         self.service = self.root / "service"
@@ -134,6 +140,7 @@ class Session:
             "LC_ALL": locale, "LANG": locale, "LOCPATH": str(work / "locales"),
             "LD_LIBRARY_PATH": str(work / "lib"), "VELM_STANDIN_DIR": str(self.service),
             "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent",
+            **dict(environment),
         }
         self.output = open(self.root / "hexchat.out", "wb")
         self.process = subprocess.Popen(
@@ -252,6 +259,7 @@ def western_session(session, observer):
     lines = observer.drive(9, "np") + observer.drive(10, "echo synchronised")
     check(unknown_command_reports(lines) != [], "after /unload, /np reaches the server as 421")
     check(session.process.poll() is None, "HexChat keeps running after /unload")
+    return NP_FAILED, VC_FAILED
 
 
 def title_both_ways(title, words, encoding):
@@ -266,6 +274,221 @@ def title_both_ways(title, words, encoding):
               f"the service received the command in {encoding}", log)
         lines = observer.drive(3, "echo synchronised")
         check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+        return ()
+    return steps
+
+
+# What mpv plays, in this order: artist ("" for none), title, and the action
+# that the MPRIS library's default preset, "me is listening to [%artist% - ]%title%",
+# makes of them.
+TRACKS = (
+    ("Åsa Noël", "Crème brûlée à Montréal",
+     "is listening to Åsa Noël - Crème brûlée à Montréal"),
+    ("Ансамбль Берёза", "Зимняя ночь", "is listening to Ансамбль Берёза - Зимняя ночь"),
+    ("山田花子", "東京の夜 🌃", "is listening to 山田花子 - 東京の夜 🌃"),
+    ("", "Ohne Künstler", "is listening to Ohne Künstler"),
+)
+MPV = "org.mpris.MediaPlayer2.mpv"
+
+
+class Bus:
+    """A session bus of the test's own. It runs as the client's user: a session
+    bus lets in no other user, and HexChat, mpv and gdbus all use it."""
+
+    def __init__(self, work):
+        self.home = work
+        result = subprocess.run(
+            as_client() + ["dbus-daemon", "--session", "--fork", "--print-address=1",
+                           "--print-pid=1"],
+            env={"PATH": "/usr/bin:/bin"}, capture_output=True, timeout=bounded(10))
+        fields = result.stdout.decode().split()
+        if result.returncode or len(fields) != 2:
+            raise Skip(f"dbus-daemon does not start: {result.stderr.decode(errors='replace')}")
+        self.address, self.pid = fields[0], int(fields[1])
+
+    def stop(self):
+        try:
+            os.kill(self.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+
+    def environment(self):
+        # gdbus prints text in the locale's character set: '?' for all else in C.
+        return {"PATH": "/usr/bin:/bin", "HOME": str(self.home), "LC_ALL": "C.UTF-8",
+                "DBUS_SESSION_BUS_ADDRESS": self.address}
+
+    def call(self, destination, path, method, *arguments):
+        """gdbus's text of the answer; "" when the call failed."""
+        result = subprocess.run(
+            as_client() + ["gdbus", "call", "--session", "--timeout", "5", "--dest", destination,
+                           "--object-path", path, "--method", method, *arguments],
+            env=self.environment(), capture_output=True, timeout=max(bounded(15), 0.1))
+        return result.stdout.decode().strip() if result.returncode == 0 else ""
+
+    def names(self):
+        return self.call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                         "org.freedesktop.DBus.ListNames")
+
+    def player(self, name, field):
+        """A property of a player, as gdbus prints it: "(<'Paused'>,)"."""
+        return self.call(name, "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Get",
+                         "org.mpris.MediaPlayer2.Player", field)
+
+    def title(self, name):
+        found = re.search(r"'xesam:title': <'([^']*)'>", self.player(name, "Metadata"))
+        return found and found.group(1)
+
+
+def settled(read, wanted, seconds=5):
+    """read()'s answer once it is `wanted`, or its last one after `seconds`."""
+    end = time.monotonic() + bounded(seconds)
+    while (got := read()) != wanted and time.monotonic() < end:
+        time.sleep(0.1)
+    return got
+
+
+def make_tracks(folder):
+    """Thirty seconds of a sine for each track, tagged as TRACKS says."""
+    folder.mkdir()
+    files = []
+    for number, (artist, title, _) in enumerate(TRACKS, 1):
+        files.append(folder / f"{number}.ogg")
+        tags = ["--comment", f"TITLE={title}"] + (["--add-comment", f"ARTIST={artist}"]
+                                                   if artist else [])
+        result = subprocess.run(["sox", "-n", "-r", "44100", "-c", "1", *tags, str(files[-1]),
+                                 "synth", "30", "sine", "440"],
+                                capture_output=True, timeout=bounded(20))
+        if result.returncode:
+            raise Skip(f"sox cannot make an Ogg file: {result.stderr.decode(errors='replace')}")
+    return files
+
+
+def mpv_plugin():
+    """The plug-in file that the mpv-mpris package installs, for mpv's --script."""
+    listing = subprocess.run(["dpkg", "-L", "mpv-mpris"], capture_output=True, text=True,
+                             timeout=10).stdout.splitlines()
+    found = [path for path in listing if path.startswith("/usr/lib/") and path.endswith(".so")]
+    if not found:
+        raise Skip("mpv-mpris is not installed")
+    return found[0]
+
+
+def start_mpv(bus, plugin, files, log, name_of):
+    """mpv with only the MPRIS plug-in and no sound, once it owns its bus name:
+    name_of(process) tells which name that is. Its output goes to the file log."""
+    with open(log, "ab") as output:
+        process = subprocess.Popen(
+            as_client() + ["mpv", "--no-config", "--quiet", "--idle=no", "--ao=null",
+                           "--vo=null", f"--script={plugin}", *map(str, files)],
+            env=bus.environment(), stdin=subprocess.DEVNULL, stdout=output,
+            stderr=subprocess.STDOUT)
+    name = name_of(process)
+    end_by = time.monotonic() + bounded(10)
+    while f"'{name}'" not in bus.names():
+        if process.poll() is not None or time.monotonic() > end_by:
+            end(process)
+            raise Skip(f"mpv with mpv-mpris did not come on the bus as {name}")
+        time.sleep(0.1)
+    return process, name
+
+
+def end(process):
+    """Ends a process of the test's, a stopped one too."""
+    if process.poll() is None:
+        process.send_signal(signal.SIGCONT)
+        process.terminate()
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def thread_states(pid):
+    """The state letters of the process's threads: {"T"} once all have stopped,
+    none once the process has gone."""
+    states = set()
+    tasks = pathlib.Path(f"/proc/{pid}/task")
+    for task in tasks.iterdir() if tasks.exists() else ():
+        try:
+            states.add(task.joinpath("stat").read_text().rsplit(")", 1)[1].split()[0])
+        except FileNotFoundError:  # a thread that has just ended
+            pass
+    return states
+
+
+def mpv_session(bus, work, started):
+    """The MPRIS library against a real mpv: announce, control, and cope with
+    a player that has gone or that owns its name and never answers."""
+    plugin = mpv_plugin()
+    files = make_tracks(work / "tracks")
+    number = iter(range(1, 100))
+
+    def steps(session, observer):
+        shown = []
+        log = work / "mpv.out"
+        player, _ = start_mpv(bus, plugin, files, log, lambda _: MPV)
+        started.append(player)
+        for index, (_, title, text) in enumerate(TRACKS):
+            if index:
+                check(observer.drive(next(number), "vc next") == [],
+                      "/vc next sends nothing to the server")
+            got = settled(lambda: bus.title(MPV), title)
+            check(got == title, f"mpv plays {title!r} (Metadata on the bus)", got)
+            lines = observer.drive(next(number), "np")
+            check(lines == [action(text)], f"/np announces {title!r} byte for byte", lines)
+
+        check(observer.drive(next(number), "vc pause") == [], "/vc pause sends nothing")
+        got = settled(lambda: bus.player(MPV, "PlaybackStatus"), "(<'Paused'>,)")
+        check(got == "(<'Paused'>,)", "/vc pause paused mpv (PlaybackStatus on the bus)", got)
+        check(observer.drive(next(number), "vc volume 50") == [], "/vc volume 50 sends nothing")
+        got = settled(lambda: bus.player(MPV, "Volume"), "(<0.5>,)")
+        check(got == "(<0.5>,)", "/vc volume 50 set mpv's volume to 0.5 (on the bus)", got)
+
+        # A second mpv takes a name of its own, then stops answering while it
+        # still owns it.
+        silent, name = start_mpv(bus, plugin, files[:1], log,
+                                 lambda process: f"{MPV}.instance{process.pid}")
+        started.append(silent)
+        got = settled(lambda: bus.title(name), TRACKS[0][1])
+        check(got == TRACKS[0][1], f"the second mpv plays {TRACKS[0][1]!r}", got)
+        # SIGSTOP stops the threads one by one once one of them takes it, which
+        # a thread busy in the kernel does late: until then the others answer.
+        os.kill(silent.pid, signal.SIGSTOP)
+        got = settled(lambda: thread_states(silent.pid), {"T"})
+        check(got == {"T"}, "every thread of the second mpv has stopped", got)
+        # A bound well above the library's budget, far below a D-Bus call's
+        # default timeout of 25 s.
+        began = time.monotonic()
+        lines = observer.drive(next(number), "np", seconds=10)
+        took = time.monotonic() - began
+        check(lines in ([action(TRACKS[-1][2])], []),
+              f"/np beside the silent {name} announces the first mpv's song or nothing",
+              lines)
+        print(f"   (/np {'announced the song' if lines else 'showed the failure message'}"
+              f" after {took:.2f} s)")
+        shown += [] if lines else [NP_FAILED]
+        began = time.monotonic()
+        check(observer.drive(next(number), "vc pause", seconds=10) == [],
+              f"/vc pause beside the silent {name} sends nothing")
+        took = time.monotonic() - began
+        # Either mpv plays again, or the module says that the command failed.
+        playing = "(<'Playing'>,)"
+        resumed = settled(lambda: bus.player(MPV, "PlaybackStatus"), playing, 2) == playing
+        print(f"   (/vc pause {'resumed mpv' if resumed else 'failed'} after {took:.2f} s)")
+        shown += [] if resumed else [VC_FAILED]
+        got = thread_states(silent.pid)
+        check(got == {"T"}, "the silent mpv is still stopped", got)
+
+        for process in (silent, player):
+            end(process)
+        got = settled(lambda: ".mpris." in bus.names(), False)
+        check(got is False, "no player is left on the bus", bus.names())
+        check(observer.drive(next(number), "np") == [], "/np with mpv gone sends nothing")
+        shown.append(NP_FAILED)
+        lines = observer.drive(next(number), "echo synchronised")
+        check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+        return tuple(shown)
     return steps
 
 
@@ -274,20 +497,45 @@ def check_window_text(session, failures_shown):
     check(everything.count(LOADED) == 1, "the loaded message appears once",
           everything.count(LOADED))
     channel = session.log_text(f"*/{CHANNEL}.log")
-    for message in failures_shown:
-        check(channel.count(message) == 1, f"the channel window shows {message!r} once")
+    for message in (NP_FAILED, VC_FAILED):
+        times = failures_shown.count(message)
+        check(channel.count(message) == times, f"the channel window shows {message!r} "
+              + {0: "never", 1: "once"}.get(times, f"{times} times"), channel.count(message))
 
 
-def run(work, bin_dir):
+def sessions_to_run(work, bin_dir, mpris_dir, started):
+    """(name, locale, preset3, steps, environment) of each HexChat session."""
+    if mpris_dir is None:
+        shutil.copy(bin_dir / "libvc.so", work / "lib")
+        return (
+            ("western", "en_US.CP1252", "me is playing Café € Song".encode("cp1252"),
+             western_session, {}),
+            ("cyrillic", "ru_RU.CP1251", "me is playing Зимняя ночь".encode("cp1251"),
+             title_both_ways("Зимняя ночь", "Зимняя", "cp1251"), {}),
+            # UTF-8 both ways, byte for byte: Japanese, an emoji, an accented letter.
+            ("utf8", "ja_JP.UTF-8", "me is playing 東京 😀 Café".encode(),
+             title_both_ways("東京 😀 Café", "東京 😀", "utf-8"), {}))
+    for program in ("mpv", "sox", "dbus-daemon", "gdbus"):
+        if shutil.which(program) is None:
+            raise Skip(f"{program} is not installed")
+    shutil.copy(mpris_dir / "libvc.so", work / "lib")
+    bus = Bus(work)
+    started.append(bus)
+    (work / "mpv" / "xdg").mkdir(parents=True)  # no mpris.conf: the default preset
+    return (("mpv", "en_US.UTF-8", b"", mpv_session(bus, work, started),
+             {"DBUS_SESSION_BUS_ADDRESS": bus.address,
+              "XDG_CONFIG_HOME": str(work / "mpv" / "xdg")}),)
+
+
+def run(work, bin_dir, mpris_dir):
     for program in ("hexchat", "Xvfb", "ngircd") + (("setpriv",) if os.geteuid() == 0 else ()):
         if shutil.which(program) is None:
             raise Skip(f"{program} is not installed")
     if subprocess.run(["hexchat", "--version"], capture_output=True, timeout=10).returncode:
         raise Skip("hexchat --version fails")
     (work / "lib").mkdir()
-    shutil.copy(bin_dir / "libvc.so", work / "lib")
     (work / "locales").mkdir()
-    for name in ("en_US.CP1252", "ru_RU.CP1251", "ja_JP.UTF-8"):
+    for name in ("en_US.CP1252", "ru_RU.CP1251", "ja_JP.UTF-8", "en_US.UTF-8"):
         (work / "locales" / name).symlink_to("/usr/lib/locale/C.utf8")
     work.chmod(0o755)
 
@@ -298,51 +546,56 @@ def run(work, bin_dir):
         port = start_irc_server(work, started)
         observer = Observer(port)
         joined = f":{NICK}!".encode(), f"JOIN :{CHANNEL}".encode()
-        for name, locale, preset3, steps, failures_shown in (
-                ("western", "en_US.CP1252", "me is playing Café € Song".encode("cp1252"),
-                 western_session, (NP_FAILED, VC_FAILED)),
-                ("cyrillic", "ru_RU.CP1251", "me is playing Зимняя ночь".encode("cp1251"),
-                 title_both_ways("Зимняя ночь", "Зимняя", "cp1251"), ()),
-                # UTF-8 both ways, byte for byte: Japanese, an emoji, an accented letter.
-                ("utf8", "ja_JP.UTF-8", "me is playing 東京 😀 Café".encode(),
-                 title_both_ways("東京 😀 Café", "東京 😀", "utf-8"), ())):
+        for name, locale, preset3, steps, environment in sessions_to_run(
+                work, bin_dir, mpris_dir, started):
             print(f"-- HexChat with LC_ALL={locale}")
-            session = Session(work, bin_dir, display, port, name, locale, preset3)
+            session = Session(work, bin_dir, display, port, name, locale, preset3, environment)
             sessions.append(session)
             observer.wait_for(lambda line: line.startswith(joined[0]) and line.endswith(joined[1]),
                               20, "HexChat in the channel")
-            steps(session, observer)
+            failures_shown = steps(session, observer)
             session.stop()
             check_window_text(session, failures_shown)
     finally:
         for session in sessions:
             session.stop()
-        for process in started:
-            process.terminate()
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        for process in reversed(started):
+            if isinstance(process, Bus):
+                process.stop()
+            else:
+                end(process)
+
+
+def terminated(*_):
+    # timeout(1) sends a second SIGTERM to the whole process group: it must
+    # not cut the cleanup short.
+    signal.signal(signal.SIGTERM, signal.SIG_IGN)
+    raise Failure("terminated from outside")
 
 
 def main():
     bin_dir = pathlib.Path(sys.argv[1]).resolve()
+    mpris_dir = pathlib.Path(sys.argv[2]).resolve() if len(sys.argv) > 2 else None
+    what = "velm_hexchat in the real HexChat" + (" with mpv over MPRIS" if mpris_dir else "")
     work = pathlib.Path(tempfile.mkdtemp(prefix="velm-hexchat-"))
     started = time.monotonic()
+    # The lane's time limit ends this with SIGTERM: the processes started
+    # here, a bus daemon of its own session among them, are ended all the same.
+    signal.signal(signal.SIGTERM, terminated)
     try:
-        run(work, bin_dir)
+        run(work, bin_dir, mpris_dir)
     except Skip as reason:
-        print(f"SKIPPED: velm_hexchat in the real HexChat: {reason}")
+        print(f"SKIPPED: {what}: {reason}")
         return SKIPPED
     except Failure as fault:
         print(f"FAILED: {fault}")
-        for kept in sorted(work.glob("*/hexchat.out")) + sorted(work.glob("*/config/logs/*/*")):
+        for kept in (sorted(work.glob("*/hexchat.out")) + sorted(work.glob("*/config/logs/*/*"))
+                     + sorted(work.glob("mpv.out"))):
             print(f"--- {kept.relative_to(work)}\n{kept.read_text(errors='replace')}")
         return 1
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    print(f"passed: velm_hexchat in the real HexChat, {time.monotonic() - started:.1f} s")
+    print(f"passed: {what}, {time.monotonic() - started:.1f} s")
     return 0
 
 
