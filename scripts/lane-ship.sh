@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # What a user and a newcomer meet: the demo as the README runs it (without a
 # terminal), installing into the per-user plug-in folder, the benchmarks in
-# Release (built and run once, untimed) and, where the Windows cross builds
-# exist, the two zips that CPack makes for users.
+# Release (built and run once, untimed), the Debian package with its files
+# checked and, where the Windows cross builds exist, the two zips that CPack
+# makes for users.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev \
@@ -37,6 +38,11 @@ for locale in en_US.CP1252 ru_RU.CP1251 C.UTF-8; do
   fi
 done
 echo "benchmarks: built and ran"
+
+echo "== Debian package"
+scripts/install-deps.sh lintian
+deb=$(scripts/build-deb.sh)
+tests/package/check_deb.sh "$deb"
 
 echo "== Windows packages"
 # Listings are read whole before grep -q looks at them: with pipefail, a grep
