@@ -13,7 +13,13 @@ With MPRIS_DIR, the folder of the MPRIS client library, the module uses that
 library instead, against a real mpv with the mpv-mpris plug-in on a private
 session bus, playing Ogg files with tags made here by sox.
 
-    hexchat_session.py BIN_DIR [MPRIS_DIR]    (BIN_DIR: the build's bin folder)
+With --installed, HexChat loads the module that the package velm-xchat
+installed system-wide (the addons folder holds only the driver), and the
+module finds the package's MPRIS library through its RUNPATH; without it, a
+system-wide copy of the module fails the test, as HexChat would load both.
+
+    hexchat_session.py BIN_DIR [MPRIS_DIR | --installed]
+                                              (BIN_DIR: the build's bin folder)
 
 Exit status 0 passed, 1 failed, 77 skipped (the client, its X server, or for
 the MPRIS session mpv, mpv-mpris, sox or dbus-daemon could not be started).
@@ -27,6 +33,7 @@ import signal
 import socket
 import subprocess
 import sys
+import sysconfig
 import tempfile
 import time
 
@@ -124,7 +131,9 @@ class Session:
         self.service = self.root / "service"
         (self.config / "addons").mkdir(parents=True)
         self.service.mkdir()
-        for module in ("velm_hexchat.so", "velm_hexchat_driver.so"):
+        # An installed module is HexChat's to find: the addons folder then
+        # holds only the test's driver.
+        for module in ("velm_hexchat_driver.so",) + (() if INSTALLED else ("velm_hexchat.so",)):
             shutil.copy(bin_dir / module, self.config / "addons")
         (self.config / "hexchat.conf").write_text(
             f"irc_nick1 = {NICK}\nirc_nick2 = {NICK}_\nirc_nick3 = {NICK}__\n"
@@ -289,6 +298,11 @@ TRACKS = (
     ("", "Ohne Künstler", "is listening to Ohne Künstler"),
 )
 MPV = "org.mpris.MediaPlayer2.mpv"
+# Where Debian's HexChat loads its system-wide plug-ins from, and where the
+# package velm-xchat puts the module.
+SYSTEM_MODULE = pathlib.Path("/usr/lib", sysconfig.get_config_var("MULTIARCH") or "",
+                             "hexchat/plugins/velm_hexchat.so")
+INSTALLED = False  # set by main: test the module the package installed
 
 
 class Bus:
@@ -492,6 +506,27 @@ def mpv_session(bus, work, started):
     return steps
 
 
+def installed_session(bus, work, started):
+    """The module and library that the package installed, found by HexChat
+    and by the module themselves: /np announces what mpv plays."""
+    plugin = mpv_plugin()
+    files = make_tracks(work / "tracks")
+
+    def steps(session, observer):
+        player, _ = start_mpv(bus, plugin, files, work / "mpv.out", lambda _: MPV)
+        started.append(player)
+        for number, (_, title, text) in enumerate(TRACKS[:2], 1):
+            if number > 1:
+                check(observer.drive(number * 10, "vc next") == [], "/vc next sends nothing")
+            got = settled(lambda: bus.title(MPV), title)
+            check(got == title, f"mpv plays {title!r} (Metadata on the bus)", got)
+            lines = observer.drive(number, "np")
+            check(lines == [action(text)], f"/np announces {title!r} byte for byte", lines)
+        return []
+
+    return steps
+
+
 def check_window_text(session, failures_shown):
     everything = session.log_text("*/*.log")
     check(everything.count(LOADED) == 1, "the loaded message appears once",
@@ -505,7 +540,7 @@ def check_window_text(session, failures_shown):
 
 def sessions_to_run(work, bin_dir, mpris_dir, started):
     """(name, locale, preset3, steps, environment) of each HexChat session."""
-    if mpris_dir is None:
+    if mpris_dir is None and not INSTALLED:
         shutil.copy(bin_dir / "libvc.so", work / "lib")
         return (
             ("western", "en_US.CP1252", "me is playing Café € Song".encode("cp1252"),
@@ -518,13 +553,17 @@ def sessions_to_run(work, bin_dir, mpris_dir, started):
     for program in ("mpv", "sox", "dbus-daemon", "gdbus"):
         if shutil.which(program) is None:
             raise Skip(f"{program} is not installed")
-    shutil.copy(mpris_dir / "libvc.so", work / "lib")
+    if not INSTALLED:
+        shutil.copy(mpris_dir / "libvc.so", work / "lib")
     bus = Bus(work)
     started.append(bus)
     (work / "mpv" / "xdg").mkdir(parents=True)  # no mpris.conf: the default preset
-    return (("mpv", "en_US.UTF-8", b"", mpv_session(bus, work, started),
-             {"DBUS_SESSION_BUS_ADDRESS": bus.address,
-              "XDG_CONFIG_HOME": str(work / "mpv" / "xdg")}),)
+    environment = {"DBUS_SESSION_BUS_ADDRESS": bus.address,
+                   "XDG_CONFIG_HOME": str(work / "mpv" / "xdg")}
+    if INSTALLED:
+        return (("installed", "en_US.UTF-8", b"", installed_session(bus, work, started),
+                 environment),)
+    return (("mpv", "en_US.UTF-8", b"", mpv_session(bus, work, started), environment),)
 
 
 def run(work, bin_dir, mpris_dir):
@@ -533,6 +572,11 @@ def run(work, bin_dir, mpris_dir):
             raise Skip(f"{program} is not installed")
     if subprocess.run(["hexchat", "--version"], capture_output=True, timeout=10).returncode:
         raise Skip("hexchat --version fails")
+    # HexChat would load a system-wide copy beside the one under test.
+    if SYSTEM_MODULE.exists() != INSTALLED:
+        raise Failure(f"{SYSTEM_MODULE} is installed: HexChat would load it beside the module "
+                      "under test; remove it (apt-get remove velm-xchat)" if not INSTALLED else
+                      f"the package did not install {SYSTEM_MODULE}")
     (work / "lib").mkdir()
     (work / "locales").mkdir()
     for name in ("en_US.CP1252", "ru_RU.CP1251", "ja_JP.UTF-8", "en_US.UTF-8"):
@@ -574,9 +618,13 @@ def terminated(*_):
 
 
 def main():
+    global INSTALLED
     bin_dir = pathlib.Path(sys.argv[1]).resolve()
-    mpris_dir = pathlib.Path(sys.argv[2]).resolve() if len(sys.argv) > 2 else None
-    what = "velm_hexchat in the real HexChat" + (" with mpv over MPRIS" if mpris_dir else "")
+    INSTALLED = sys.argv[2:] == ["--installed"]
+    mpris_dir = pathlib.Path(sys.argv[2]).resolve() if len(sys.argv) > 2 and not INSTALLED else None
+    what = "velm_hexchat in the real HexChat" + (
+        " as the package installed it, with mpv" if INSTALLED else
+        " with mpv over MPRIS" if mpris_dir else "")
     work = pathlib.Path(tempfile.mkdtemp(prefix="velm-hexchat-"))
     started = time.monotonic()
     # The lane's time limit ends this with SIGTERM: the processes started
