@@ -54,8 +54,14 @@ if(vc_index EQUAL -1)
 endif()
 message(STATUS "needs: ${needed}")
 
-# The runtime's symbols carry a version (memcpy@GLIBC_2.14); the sanitizer
-# lanes' start with "__". Anything else unversioned must come from libvc.so.
+# The runtime's symbols carry a version (memcpy@GLIBC_2.14). Anything else
+# unversioned must come from libvc.so, except in the sanitizer lanes' builds,
+# whose runtime takes malloc, memcpy and the like without a version: the
+# check is made in the other builds.
+if(needed MATCHES "libasan")
+  message(STATUS "what the module takes from libvc.so is not checked beside the sanitizer runtime")
+  return()
+endif()
 execute_process(COMMAND ${NM} -D --undefined-only ${MODULE}
   OUTPUT_VARIABLE undefined RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
