@@ -5,11 +5,16 @@
 # -DMODULE=<file> -DHOST=<xchat|hexchat> -DNM=<nm program> -DREADELF=<readelf program>
 # For a client library instead of a module: -DEXPORTS=<sorted names> -DSONAME=<soname>,
 # and what it needs is not checked.
-execute_process(COMMAND ${NM} -D --defined-only ${MODULE}
-  OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${MODULE}")
-endif()
+# What a tool prints about the module; it must succeed.
+function(tool_output variable)
+  execute_process(COMMAND ${ARGN} ${MODULE} OUTPUT_VARIABLE output RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${ARGV1} failed on ${MODULE}")
+  endif()
+  set(${variable} "${output}" PARENT_SCOPE)
+endfunction()
+
+tool_output(symbols ${NM} -D --defined-only)
 string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
 set(names)
 foreach(line IN LISTS lines)
@@ -26,10 +31,7 @@ if(NOT names STREQUAL expected)
 endif()
 message(STATUS "exports: ${names}")
 
-execute_process(COMMAND ${READELF} -d ${MODULE} OUTPUT_VARIABLE dynamic RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${READELF} failed on ${MODULE}")
-endif()
+tool_output(dynamic ${READELF} -d)
 if(DEFINED SONAME)
   if(NOT dynamic MATCHES "\\(SONAME\\)[^[]*\\[${SONAME}\\]")
     message(FATAL_ERROR "${MODULE} is not named ${SONAME} in its dynamic section")
@@ -62,11 +64,7 @@ if(needed MATCHES "libasan")
   message(STATUS "what the module takes from libvc.so is not checked beside the sanitizer runtime")
   return()
 endif()
-execute_process(COMMAND ${NM} -D --undefined-only ${MODULE}
-  OUTPUT_VARIABLE undefined RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${MODULE}")
-endif()
+tool_output(undefined ${NM} -D --undefined-only)
 string(REGEX MATCHALL " U [^\n@]+(\n|$)" strong "${undefined}")
 set(from_vc)
 foreach(line IN LISTS strong)
