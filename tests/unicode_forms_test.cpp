@@ -67,6 +67,10 @@ const DecodeCase decode_cases[] = {
     {"two and three bytes", "A\xC3\xA9\xE2\x82\xAC", {0x41, 0xE9, 0x20AC}},
     {"cjk", "\xE4\xB8\xAD", {0x4E2D}},
     {"four bytes become a pair", "\xF0\x9F\x98\x80x", {0xD83D, 0xDE00, 'x'}},
+    {"a continuation byte too many after four bytes",
+     "\xF0\x9F\x98\x80\x80",
+     {0xD83D, 0xDE00, 0xFFFD}},
+    {"a continuation byte too many after three bytes", "\xE2\x82\xAC\x80", {0x20AC, 0xFFFD}},
     {"highest code point", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
     {"zero bytes are units", std::string("a\0\xC3\xA9\0", 5), {'a', 0, 0xE9, 0}},
     {"stray continuation", "\x80", {0xFFFD}},
@@ -101,11 +105,11 @@ const DecodeCase decode_cases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rules, DecodeUtf8, testing::ValuesIn(decode_cases), RuleName());
 
-// Well-formed text is counted in blocks of bytes; where a block does not fit,
-// counting goes sequence by sequence from the last sequence before it to the
-// end of its short block, and then by blocks again. Each case's sequences are
-// placed at every offset around the ends of the first two long blocks (after
-// the first three bytes, 64 bytes each), and blocks follow them.
+// Text is counted in blocks of bytes, four-byte sequences checked apart; where
+// a block does not fit, counting goes sequence by sequence from the last
+// sequence before it to the end of the block, and then by blocks again. Each
+// case's sequences are placed at every offset around the ends of the first two
+// blocks (after the first two bytes, 64 bytes each), and blocks follow them.
 TEST(DecodeUtf8, SameUnitsWhereverTheTextTurnsIllFormed) {
     for (const DecodeCase &c : decode_cases) {
         for (std::size_t offset = 58; offset <= 138; offset += offset == 74 ? 48 : 1) {

@@ -8,9 +8,9 @@ namespace {
 
 constexpr char32_t replacement = 0xFFFD;
 
-// The short blocks of count_checked, and how far counting goes sequence by
-// sequence from one that failed before it checks blocks again.
-constexpr std::size_t short_block = 16;
+// The bytes count_checked checks at a time, and how far counting goes sequence
+// by sequence from a block that does not fit before it checks blocks again.
+constexpr std::size_t block = 64;
 
 bool in_range(unsigned char byte, unsigned char low, unsigned char high) noexcept {
     return byte >= low && byte <= high;
@@ -28,42 +28,47 @@ int decode_sequence(const unsigned char *in, const unsigned char *end,
     int length;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
+    code_point = replacement;
     if (first <= 0x7F) {
         code_point = first;
         return 1;
     }
     if (in_range(first, 0xC2, 0xDF)) {
         length = 2;
-        code_point = first & 0x1F;
     } else if (in_range(first, 0xE0, 0xEF)) {
         length = 3;
-        code_point = first & 0x0F;
         if (first == 0xE0)
             low = 0xA0;
         else if (first == 0xED)
             high = 0x9F;
     } else if (in_range(first, 0xF0, 0xF4)) {
         length = 4;
-        code_point = first & 0x07;
         if (first == 0xF0)
             low = 0x90;
         else if (first == 0xF4)
             high = 0x8F;
     } else {
-        code_point = replacement;
         return 1;
     }
+    // The first byte's bits below its length marker.
+    char32_t value = first & (0x7F >> length);
+    // Kept a loop: this is the path of ill-formed text, and the module is small.
+#pragma GCC unroll 1
     for (int taken = 1; taken < length; ++taken) {
-        if (end - in <= taken || !in_range(in[taken], low, high)) {
-            code_point = replacement;
+        if (end - in <= taken || !in_range(in[taken], low, high))
             return taken;
-        }
-        code_point = (code_point << 6) | (in[taken] & 0x3F);
+        value = (value << 6) | (in[taken] & 0x3F);
         low = 0x80;
         high = 0xBF;
     }
+    code_point = value;
     return length;
 }
+
+// Words of eight bytes, read as loaded: on a little-endian machine the first
+// byte is the lowest. Elsewhere the word steps of the decoder are not
+// taken.
+constexpr bool little_endian = std::endian::native == std::endian::little;
 
 // The eight bytes at `in` as one word, in the machine's byte order.
 std::uint64_t load_word(const unsigned char *in) noexcept {
@@ -93,10 +98,11 @@ Utf16Unit two_byte_unit(const unsigned char *in) noexcept {
 // Non-zero unless byte `b`, after `p1` and `p2` (0 before the text), is where
 // it belongs in the blocks that count_checked takes whole: a continuation byte
 // exactly where a sequence still needs one, and none of the bytes that need
-// the full check. Those are C0, C1 and F0-FF (four-byte sequences are counted
-// one by one) and the byte after E0 and ED, whose range is narrower than that
-// of other continuation bytes. Written
-// without branches, so that the loop over a block vectorises.
+// the full check. Those are C0, C1, F0-FF and the byte after E0 and ED, whose
+// range is narrower than that of other continuation bytes. A four-byte
+// sequence is flagged at its first byte and at its last, which needs a look
+// three bytes back; four_byte_sequences takes those. Written without
+// branches, so that the loop over a block vectorises.
 unsigned char misfit(unsigned char b, unsigned char p1, unsigned char p2) noexcept {
     // Bytes with the top bit flipped compare as signed ones: ASCII below 0, continuation bytes
     // 0-63, first bytes of two, three and four bytes 64-95, 96-111 and 112-127.
@@ -115,43 +121,73 @@ unsigned char units_of(unsigned char b) noexcept {
     return static_cast<unsigned char>(((b & 0xC0) != 0x80) + (b >= 0xF0));
 }
 
-// The units of the `Block` bytes at `bytes` (the two bytes before them are
-// read too) when all of them fit; -1 otherwise. One loop of a fixed length,
-// which the compiler vectorises whole.
-template <std::size_t Block> int block_units(const unsigned char *bytes) noexcept {
+// Flags in `flags` each of the block of bytes at `bytes` that misfits (the two
+// bytes before them are read too), and returns the block's first bytes. One
+// loop of a fixed length, which the compiler vectorises whole.
+unsigned block_units(const unsigned char *bytes, unsigned char *flags) noexcept {
     const unsigned char *before = bytes - 1;
     const unsigned char *two_before = bytes - 2;
-    unsigned char bad = 0;
     unsigned char units = 0;
-    for (std::size_t i = 0; i < Block; ++i) {
-        bad |= misfit(bytes[i], before[i], two_before[i]);
+    for (std::size_t i = 0; i < block; ++i) {
+        flags[i] = misfit(bytes[i], before[i], two_before[i]);
         units = static_cast<unsigned char>(units + ((bytes[i] & 0xC0) != 0x80));
     }
-    return bad != 0 ? -1 : units;
+    return units;
 }
 
-// Adds to `count` the units of the blocks of `Block` bytes from `start` on while
-// they fit and whole blocks are left, and moves `start` past them. False at a
-// block that does not fit, with `start` at it.
-template <std::size_t Block>
-bool count_blocks(const unsigned char *in, std::size_t length, std::size_t &start,
-                  std::size_t &count) noexcept {
-    for (; length - start >= Block; start += Block) {
-        const int units = block_units<Block>(in + start);
-        if (units < 0)
-            return false;
-        count += static_cast<std::size_t>(units);
+// Whether a well-formed four-byte sequence starts at `in`, before `end`: a
+// first byte F0-F4 and three continuation bytes for a value from U+10000 to
+// U+10FFFF. Any first byte is allowed.
+bool four_byte_sequence(const unsigned char *in, const unsigned char *end) noexcept {
+    if (end - in < 4)
+        return false;
+    const std::uint32_t value = static_cast<std::uint32_t>(in[0] - 0xF0) << 18 |
+                                (in[1] & 0x3Fu) << 12 | (in[2] & 0x3Fu) << 6 | (in[3] & 0x3Fu);
+    const bool continuations = ((in[1] ^ 0x80) | (in[2] ^ 0x80) | (in[3] ^ 0x80)) < 0x40;
+    return continuations && value - 0x10000 < 0x100000;
+}
+
+// The four-byte sequences of a block, found by its flags: each flagged first
+// byte must start a well-formed four-byte sequence (checked in full, up to
+// `end`), and every other flag must be the last byte of one. `tail` is the
+// place of the last byte of a sequence that the block before began, or -1; it
+// is left at that of one which runs on into the next block. Returns the number
+// of sequences (each a unit more than its first byte gave), or -1 where a flag
+// is anything else.
+int four_byte_sequences(const unsigned char *bytes, const unsigned char *end,
+                        const unsigned char *flags, int &tail) noexcept {
+    std::uint64_t any = 0;
+    for (std::size_t word = 0; word < block; word += 8)
+        any |= load_word(flags + word);
+    if (any == 0)
+        return 0;
+    int sequences = 0;
+    for (std::size_t word = 0; word < block; word += 8) {
+        // Flags are 0 or 1: each set one is a bit, cleared once taken.
+        for (std::uint64_t set = load_word(flags + word); set != 0;) {
+            const int bit = little_endian ? std::countr_zero(set) : 63 - std::countl_zero(set);
+            set &= ~(std::uint64_t{1} << bit);
+            const int i = static_cast<int>(word) + (little_endian ? bit : 63 - bit) / 8;
+            if (i == tail) {
+                tail = -1;
+            } else if (four_byte_sequence(bytes + i, end)) {
+                tail = i + 3;
+                ++sequences;
+            } else {
+                return -1;
+            }
+        }
     }
-    return true;
+    tail = tail >= static_cast<int>(block) ? tail - static_cast<int>(block) : -1;
+    return sequences;
 }
 
 // Counts the units of `in` while checking that its bytes all fit, a block at a
-// time; stops at the first short block where that fails. `checked` is then the
-// start of that block, or `length`: the bytes before it fit. The first two
-// bytes are checked one by one, blocks after them in place: long ones while
-// they fit, then short ones, and a last, shorter, one is copied with zeros
-// after it (each zero counts one unit). A sequence that the end cuts short is
-// left to the caller.
+// time; stops at the first block where that fails. `checked` is then the start
+// of that block, or `length`: the bytes before it fit. The first two bytes are
+// checked one by one, blocks after them in place, and a last, shorter, one is
+// copied with zeros after it (each zero counts one unit). A sequence that the
+// end cuts short is left to the caller.
 std::size_t count_checked(const unsigned char *in, std::size_t length,
                           std::size_t &checked) noexcept {
     checked = 0;
@@ -162,22 +198,29 @@ std::size_t count_checked(const unsigned char *in, std::size_t length,
             return 0;
         count += units_of(in[start]);
     }
-    // Long blocks while they fit; from one that does not, short ones, to find
-    // the bytes that do not fit more closely.
-    count_blocks<64>(in, length, start, count);
-    if (!count_blocks<short_block>(in, length, start, count)) {
-        checked = start;
-        return count;
-    }
-    if (start < length) {
-        unsigned char copy[2 + short_block] = {};
-        std::memcpy(copy, in + start - 2, 2 + length - start);
-        const int units = block_units<short_block>(copy + 2);
-        if (units < 0) {
+    unsigned char flags[block];
+    unsigned char copy[2 + block];
+    int tail = -1;
+    while (start < length) {
+        const std::size_t left = length - start;
+        const unsigned char *bytes = in + start;
+        const unsigned char *end = in + length;
+        std::size_t zeros = 0;
+        if (left < block) {
+            std::memset(copy, 0, sizeof copy);
+            std::memcpy(copy, bytes - 2, 2 + left);
+            bytes = copy + 2;
+            end = bytes + left;
+            zeros = block - left;
+        }
+        const std::size_t units = block_units(bytes, flags);
+        const int sequences = four_byte_sequences(bytes, end, flags, tail);
+        if (sequences < 0) {
             checked = start;
             return count;
         }
-        count += static_cast<std::size_t>(units) - (short_block - (length - start));
+        count += units + static_cast<std::size_t>(sequences) - zeros;
+        start += block - zeros;
     }
     checked = length;
     return count;
@@ -249,10 +292,6 @@ void decode_each_sequence(const unsigned char *in, const unsigned char *end,
         }
     }
 }
-
-// Words of eight bytes, read as loaded: on a little-endian machine the first
-// byte is the lowest. Elsewhere the word steps below are not taken.
-constexpr bool little_endian = std::endian::native == std::endian::little;
 
 // Four two-byte sequences in a word: first bytes C0-DF (C0 and C1 do not occur
 // in well-formed text) at even bytes, continuation bytes at odd ones.
@@ -387,10 +426,10 @@ void widen_ascii(const unsigned char *in, std::size_t length, Utf16Unit *units) 
 
 } // namespace
 
-// Blocks that fit are counted together; a sequence that does not fit them (a
-// four-byte one, an ill-formed one, one the end cuts short) and what lies
-// around it up to the end of its short block are counted sequence by
-// sequence, and blocks are checked again after them. The text is plain when
+// Blocks that fit are counted together, four-byte sequences among them; where
+// a block does not (an ill-formed sequence, one after E0 or ED, one the end
+// cuts short), it is counted sequence by sequence from the last sequence
+// before it, and blocks are checked again after it. The text is plain when
 // no sequence turned out ill-formed.
 Utf16Count count_utf16_units(const char *utf8, std::size_t length) noexcept {
     auto in = reinterpret_cast<const unsigned char *>(utf8);
@@ -413,7 +452,7 @@ Utf16Count count_utf16_units(const char *utf8, std::size_t length) noexcept {
             units -= units_of(in[start]);
         }
         count += units;
-        const std::size_t stop = left - checked > short_block ? checked + short_block : left;
+        const std::size_t stop = left - checked > block ? checked + block : left;
         in = count_sequences(in + start, in + stop, end, count, plain);
     }
 }
