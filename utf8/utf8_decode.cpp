@@ -53,7 +53,9 @@ int decode_sequence(const unsigned char *in, const unsigned char *end,
     // The first byte's bits below its length marker.
     char32_t value = first & (0x7F >> length);
     // Kept a loop: this is the path of ill-formed text, and the module is small.
+#ifdef __GNUC__
 #pragma GCC unroll 1
+#endif
     for (int taken = 1; taken < length; ++taken) {
         if (end - in <= taken || !in_range(in[taken], low, high))
             return taken;
