@@ -401,8 +401,11 @@ const unsigned char *decode_plain_body(const unsigned char *in, const unsigned c
             units = put_code_point(code_point, units);
             in += 4;
         } else if (first >= 0xE0) {
-            *units++ = static_cast<Utf16Unit>((first << 12) + (in[1] << 6) + in[2] - 0x2080);
-            in += 3;
+            // A run of three-byte sequences, as in Chinese or Japanese text.
+            do {
+                *units++ = static_cast<Utf16Unit>((in[0] << 12) + (in[1] << 6) + in[2] - 0x2080);
+                in += 3;
+            } while (in < fast_end && (*in & 0xF0) == 0xE0);
         } else {
             // A zero byte within the text.
             *units++ = 0;
