@@ -334,22 +334,27 @@ TEST_P(EncodeAfterAsciiRun, EndsTheRunAtEveryOffset) {
 
 INSTANTIATE_TEST_SUITE_P(Tails, EncodeAfterAsciiRun, testing::ValuesIn(encode_tails), RuleName());
 
-// The byte count adds up blocks of units in 16-bit sums; a long text of the
-// widest units, and a surrogate in a late block, must still count exactly.
-TEST(CountUtf8Bytes, LongTextsCountEveryBlock) {
-    const std::size_t length = 3 * 0x4000 + 5;
-    std::vector<Utf16Unit> units(length, 0x20AC);
-    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * length);
-    units[length - 2] = 0xD83D;
-    units[length - 1] = 0xDE00;
-    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 2) + 4);
-    // A pair across the end of a block; a low surrogate that ends the block is
-    // not the partner of a high one that starts the next.
-    units[0x4000 - 1] = 0xD83D;
-    units[0x4000] = 0xDE00;
-    units[2 * 0x4000 - 1] = 0xDE00;
-    units[2 * 0x4000] = 0xD83D;
-    EXPECT_EQ(count_utf8_bytes(units.data(), length), 3 * (length - 4) + 4 + 4);
+// The byte count takes blocks of units, the last of them copied: a pair
+// anywhere, across the end of a block too, counts four bytes; a low surrogate
+// before a high one counts three each, as does a high one that ends the text,
+// whatever unit lies after it.
+TEST(CountUtf8Bytes, PairsCountWhereverTheyFall) {
+    for (std::size_t length = 2; length <= 100; ++length) {
+        for (std::size_t at = 0; at + 1 < length; ++at) {
+            std::vector<Utf16Unit> units(length, 0x20AC);
+            units.push_back(0xDE00);
+            units[at] = 0xD83D;
+            units[at + 1] = 0xDE00;
+            ASSERT_EQ(count_utf8_bytes(units.data(), length), 3 * length - 2)
+                << length << " " << at;
+            std::swap(units[at], units[at + 1]);
+            ASSERT_EQ(count_utf8_bytes(units.data(), length), 3 * length) << length << " " << at;
+        }
+        std::vector<Utf16Unit> units(length, 'z');
+        units.back() = 0xD83D;
+        units.push_back(0xDE00);
+        ASSERT_EQ(count_utf8_bytes(units.data(), length), length + 2) << length;
+    }
 }
 
 TEST(Utf16RoundTrip, EveryCodePointSurvivesEncodeThenDecode) {
