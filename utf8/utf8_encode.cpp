@@ -54,6 +54,10 @@ bool narrow_ascii_block(const Utf16Unit *units, std::size_t count, char *utf8) n
 // Elsewhere it is not taken.
 constexpr bool little_endian = std::endian::native == std::endian::little;
 
+// Machines whose registers hold a word: on others the word steps are longer,
+// and the one for mixed words, the longest, is not taken.
+constexpr bool wide_words = sizeof(std::size_t) >= sizeof(std::uint64_t);
+
 // True when the four units in `word` are all from 1 to 0x7FF: one or two bytes
 // each. Less one, a zero unit becomes 0xFFFF (and borrows from the next unit,
 // which does not matter once one unit fails).
@@ -116,6 +120,25 @@ char *put_short_form(std::uint32_t form, char *utf8) noexcept {
         utf8[1] = static_cast<char>(form >> 8);
     }
     return utf8 + (form >> 16);
+}
+
+// Whether a lane of `word` holds a surrogate (D800-DFFF): that lane's top
+// five bits, compared with 11011, leave zero.
+bool has_surrogate(std::uint64_t word) noexcept {
+    const std::uint64_t x = (word & 0xF800 * lanes) ^ 0xD800 * lanes;
+    return ((x - lanes) & ~x & 0x8000 * lanes) != 0;
+}
+
+// Writes the form of a unit that is not a surrogate, and spare bytes up to
+// four, which later forms overwrite; returns the end of the form. No branches.
+char *put_form(std::uint32_t unit, char *utf8) noexcept {
+    const std::uint32_t short_form = short_forms[unit & 0x7FF];
+    const std::uint32_t three =
+        0x8080E0 | unit >> 12 | (unit << 2 & 0x3F00) | (unit << 16 & 0x3F0000);
+    const bool is_short = unit < 0x800;
+    const std::uint32_t bytes = is_short ? short_form : three;
+    std::memcpy(utf8, &bytes, sizeof bytes);
+    return utf8 + (is_short ? short_form >> 16 : 3);
 }
 
 // Code points from 0x800 on: three bytes, or four from 0x10000 on.
@@ -235,6 +258,12 @@ void encode_utf8(const Utf16Unit *units, std::size_t length, char *utf8) noexcep
                         break;
                     word = load_four(units);
                 } while (four_short_units(word) && two_byte_lanes(word) != 0);
+                continue;
+            }
+            if (wide_words && end - units >= 7 && !has_surrogate(word)) {
+                for (int i = 0; i < 4; ++i)
+                    utf8 = put_form(units[i], utf8);
+                units += 4;
                 continue;
             }
         }
