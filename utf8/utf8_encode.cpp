@@ -54,10 +54,6 @@ bool narrow_ascii_block(const Utf16Unit *units, std::size_t count, char *utf8) n
 // Elsewhere it is not taken.
 constexpr bool little_endian = std::endian::native == std::endian::little;
 
-// Machines whose registers hold a word: on others the word steps are longer,
-// and the one for mixed words, the longest, is not taken.
-constexpr bool wide_words = sizeof(std::size_t) >= sizeof(std::uint64_t);
-
 // True when the four units in `word` are all from 1 to 0x7FF: one or two bytes
 // each. Less one, a zero unit becomes 0xFFFF (and borrows from the next unit,
 // which does not matter once one unit fails).
@@ -122,25 +118,6 @@ char *put_short_form(std::uint32_t form, char *utf8) noexcept {
     return utf8 + (form >> 16);
 }
 
-// Whether a lane of `word` holds a surrogate (D800-DFFF): that lane's top
-// five bits, compared with 11011, leave zero.
-bool has_surrogate(std::uint64_t word) noexcept {
-    const std::uint64_t x = (word & 0xF800 * lanes) ^ 0xD800 * lanes;
-    return ((x - lanes) & ~x & 0x8000 * lanes) != 0;
-}
-
-// Writes the form of a unit that is not a surrogate, and spare bytes up to
-// four, which later forms overwrite; returns the end of the form. No branches.
-char *put_form(std::uint32_t unit, char *utf8) noexcept {
-    const std::uint32_t short_form = short_forms[unit & 0x7FF];
-    const std::uint32_t three =
-        0x8080E0 | unit >> 12 | (unit << 2 & 0x3F00) | (unit << 16 & 0x3F0000);
-    const bool is_short = unit < 0x800;
-    const std::uint32_t bytes = is_short ? short_form : three;
-    std::memcpy(utf8, &bytes, sizeof bytes);
-    return utf8 + (is_short ? short_form >> 16 : 3);
-}
-
 // Code points from 0x800 on: three bytes, or four from 0x10000 on.
 char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
     if (code_point <= 0xFFFF) {
@@ -156,55 +133,39 @@ char *encode_long_code_point(char32_t code_point, char *utf8) noexcept {
     return utf8;
 }
 
-// The units count_utf8_bytes takes at a time.
-constexpr std::size_t count_block = 32;
-
-// Bytes of the forms of the block of units at `units`: three a unit, less one
-// below 0x800 and one more below 0x80 (a zero unit is one byte). A surrogate
-// counts three, as U+FFFD takes; in a block that has one, each pair, a high
-// surrogate with a low one right after it (the unit after the block
-// included), four bytes, counts two less. Shifts and equality tests only:
-// cheap in every vector instruction set.
-std::size_t block_bytes(const Utf16Unit *units) noexcept {
-    std::uint16_t fewer = 0;
-    std::uint16_t special = 0;
-    for (std::size_t i = 0; i < count_block; ++i) {
-        const std::uint16_t unit = units[i];
-        const auto high = static_cast<std::uint16_t>(unit >> 11);
-        fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (high == 0));
-        special |= static_cast<std::uint16_t>(high == 0x1B); // D800-DFFF
-    }
-    const std::size_t bytes = 3 * count_block - fewer;
-    if (special == 0)
-        return bytes;
-    std::uint16_t pairs = 0;
-    for (std::size_t i = 0; i < count_block; ++i)
-        pairs +=
-            static_cast<std::uint16_t>((units[i] >> 10 == 0x36) & (units[i + 1] >> 10 == 0x37));
-    return bytes - 2 * std::size_t{pairs};
-}
-
 } // namespace
 
-// Every unit is counted in blocks of a fixed length, by loops that the
-// compiler vectorises whole; the last units of the text are copied into a block
-// with zero units after them, each of which counts one byte.
 std::size_t count_utf8_bytes(const Utf16Unit *units, std::size_t length) noexcept {
+    // Every unit is counted by plain loops that the compiler vectorises: three
+    // bytes a unit, less one below 0x800 and one more below 0x80 (a zero unit
+    // is one byte). A block counts at most two a unit, which fits 16 bits. A
+    // surrogate counts three, as U+FFFD takes; in a block that has one, each
+    // pair, a high surrogate with a low one right after it, four bytes, counts
+    // two less (the last unit of the text has no unit after it).
+    constexpr std::size_t block = 0x4000;
     std::size_t total = 0;
-    Utf16Unit copy[count_block + 1];
-    for (std::size_t start = 0;; start += count_block) {
-        // In place while a unit follows the block, which a pair at its end takes.
-        const std::size_t rest = length - start;
-        const Utf16Unit *block = units + start;
-        if (rest <= count_block) {
-            std::memset(copy, 0, sizeof copy);
-            std::memcpy(copy, block, rest * sizeof *units);
-            block = copy;
+    for (std::size_t start = 0; start < length; start += block) {
+        const std::size_t stop = length - start < block ? length : start + block;
+        std::uint16_t fewer = 0;
+        std::uint16_t special = 0;
+        for (std::size_t i = start; i < stop; ++i) {
+            // Shifts and equality tests only: cheap in every vector instruction set.
+            const std::uint16_t unit = units[i];
+            const auto high = static_cast<std::uint16_t>(unit >> 11);
+            fewer += static_cast<std::uint16_t>((unit >> 7 == 0) + (high == 0));
+            special |= static_cast<std::uint16_t>(high == 0x1B); // D800-DFFF
         }
-        total += block_bytes(block);
-        if (rest <= count_block)
-            return total - (count_block - rest);
+        total += 3 * (stop - start) - fewer;
+        if (special == 0)
+            continue;
+        const std::size_t last = stop < length ? stop : length - 1;
+        std::uint16_t pairs = 0;
+        for (std::size_t i = start; i < last; ++i)
+            pairs +=
+                static_cast<std::uint16_t>((units[i] >> 10 == 0x36) & (units[i + 1] >> 10 == 0x37));
+        total -= 2 * std::size_t{pairs};
     }
+    return total;
 }
 
 // Units from 1 to 0x7FF are taken four at a time where a word holds four:
@@ -258,12 +219,6 @@ void encode_utf8(const Utf16Unit *units, std::size_t length, char *utf8) noexcep
                         break;
                     word = load_four(units);
                 } while (four_short_units(word) && two_byte_lanes(word) != 0);
-                continue;
-            }
-            if (wide_words && end - units >= 7 && !has_surrogate(word)) {
-                for (int i = 0; i < 4; ++i)
-                    utf8 = put_form(units[i], utf8);
-                units += 4;
                 continue;
             }
         }
