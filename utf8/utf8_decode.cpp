@@ -245,9 +245,6 @@ const unsigned char *count_sequences(const unsigned char *in, const unsigned cha
         if (*in <= 0x7F) {
             ++in;
             ++count;
-        } else if (two_byte_sequence(in, end)) {
-            in += 2;
-            ++count;
         } else {
             char32_t code_point;
             in += decode_sequence(in, end, code_point);

@@ -61,6 +61,13 @@ bool four_short_units(std::uint64_t word) noexcept {
     return ((word | (word - lanes)) & 0xF800 * lanes) == 0;
 }
 
+// The number of units from 1 to 0x7FF that start the four in `word` (the
+// borrow of a zero unit reaches only the units after it).
+int short_lanes(std::uint64_t word) noexcept {
+    const std::uint64_t other = (word | (word - lanes)) & 0xF800 * lanes;
+    return std::countr_zero(other) / 16;
+}
+
 // Of four short units, bit 15 of each lane set where the unit takes two bytes.
 std::uint64_t two_byte_lanes(std::uint64_t word) noexcept {
     return (word + 0x7F80 * lanes) & 0x8000 * lanes;
@@ -221,6 +228,15 @@ void encode_utf8(const Utf16Unit *units, std::size_t length, char *utf8) noexcep
                 } while (four_short_units(word) && two_byte_lanes(word) != 0);
                 continue;
             }
+            // The units of the word before the first that is not from 1 to
+            // 0x7FF, from the table; that one is taken below.
+            const int short_units = short_lanes(word);
+#ifdef __GNUC__
+#pragma GCC unroll 1
+#endif
+            for (int i = 0; i < short_units; ++i)
+                utf8 = put_short_form(short_forms[units[i]], utf8);
+            units += short_units;
         }
         const unsigned unit = *units;
         if (unit < 0x800) {
