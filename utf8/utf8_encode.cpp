@@ -177,8 +177,10 @@ std::size_t count_utf8_bytes(const Utf16Unit *units, std::size_t length) noexcep
 
 // Units from 1 to 0x7FF are taken four at a time where a word holds four:
 // ASCII words (then blocks of 32 units while they are all ASCII), words of
-// two-byte forms, and mixed words, each unit of those from a table. Other units
-// are taken one by one. A form from the table leaves a spare byte after a
+// two-byte forms, and mixed words, each unit of those from a table. In a word
+// that does not fit, the units before the first that is not from 1 to 0x7FF
+// come from the table too, and that one is taken by itself, as are the last
+// units of the text. A form from the table leaves a spare byte after a
 // one-byte form, which the next unit's form overwrites: the last unit's form is
 // written byte by byte, so that nothing lands past the text's bytes.
 void encode_utf8(const Utf16Unit *units, std::size_t length, char *utf8) noexcept {
