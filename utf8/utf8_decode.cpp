@@ -151,11 +151,12 @@ bool four_byte_sequence(const unsigned char *in, const unsigned char *end) noexc
 
 // The four-byte sequences of a block, found by its flags: each flagged first
 // byte must start a well-formed four-byte sequence (checked in full, up to
-// `end`), and every other flag must be the last byte of one. `tail` is the
-// place of the last byte of a sequence that the block before began, or -1; it
-// is left at that of one which runs on into the next block. Returns the number
-// of sequences (each a unit more than its first byte gave), or -1 where a flag
-// is anything else.
+// `end`) where no sequence before it still needs a continuation byte (a flag
+// there may mean either; the two bytes before it are read), and every other
+// flag must be the last byte of one. `tail` is the place of the last byte of a
+// sequence that the block before began, or -1; it is left at that of one which
+// runs on into the next block. Returns the number of sequences (each a unit
+// more than its first byte gave), or -1 where a flag is anything else.
 int four_byte_sequences(const unsigned char *bytes, const unsigned char *end,
                         const unsigned char *flags, int &tail) noexcept {
     std::uint64_t any = 0;
@@ -172,7 +173,8 @@ int four_byte_sequences(const unsigned char *bytes, const unsigned char *end,
             const int i = static_cast<int>(word) + (little_endian ? bit : 63 - bit) / 8;
             if (i == tail) {
                 tail = -1;
-            } else if (four_byte_sequence(bytes + i, end)) {
+            } else if (bytes[i - 1] < 0xC0 && bytes[i - 2] < 0xE0 &&
+                       four_byte_sequence(bytes + i, end)) {
                 tail = i + 3;
                 ++sequences;
             } else {
