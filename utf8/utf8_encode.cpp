@@ -54,18 +54,21 @@ bool narrow_ascii_block(const Utf16Unit *units, std::size_t count, char *utf8) n
 // Elsewhere it is not taken.
 constexpr bool little_endian = std::endian::native == std::endian::little;
 
-// True when the four units in `word` are all from 1 to 0x7FF: one or two bytes
-// each. Less one, a zero unit becomes 0xFFFF (and borrows from the next unit,
-// which does not matter once one unit fails).
-bool four_short_units(std::uint64_t word) noexcept {
-    return ((word | (word - lanes)) & 0xF800 * lanes) == 0;
+// Of the four units in `word`, bits 11-15 of each lane set where the unit is
+// not from 1 to 0x7FF (one or two bytes). Less one, a zero unit becomes 0xFFFF
+// (and borrows from the next unit, which does not matter once one unit fails).
+std::uint64_t long_lanes(std::uint64_t word) noexcept {
+    return (word | (word - lanes)) & 0xF800 * lanes;
 }
 
-// The number of units from 1 to 0x7FF that start the four in `word` (the
-// borrow of a zero unit reaches only the units after it).
+// True when the four units in `word` are all from 1 to 0x7FF.
+bool four_short_units(std::uint64_t word) noexcept {
+    return long_lanes(word) == 0;
+}
+
+// The number of units from 1 to 0x7FF that start the four in `word`.
 int short_lanes(std::uint64_t word) noexcept {
-    const std::uint64_t other = (word | (word - lanes)) & 0xF800 * lanes;
-    return std::countr_zero(other) / 16;
+    return std::countr_zero(long_lanes(word)) / 16;
 }
 
 // Of four short units, bit 15 of each lane set where the unit takes two bytes.
