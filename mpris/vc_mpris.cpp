@@ -30,7 +30,20 @@ namespace {
 constexpr int no_bus = 1, not_understood = 2, misconfigured = 3, no_player = 4, refused = 5,
               no_memory = 6;
 
+// The connection, opened by the first command that needs one and again
+// after the bus has closed it; and the players that did not answer.
 ConnectionPtr connection;
+std::vector<std::string> silent_players;
+
+// Connects within the command's budget unless the connection is still open.
+bool open_connection(Bus &bus) {
+    if (connection && g_dbus_connection_is_closed(connection.get()))
+        close_bus(std::move(connection));
+    if (!connection)
+        connection = connect_session_bus(bus);
+    bus.connection = connection.get();
+    return connection != nullptr;
+}
 
 std::string string_value(const VariantPtr &value) {
     return value ? g_variant_get_string(value.get(), nullptr) : "";
@@ -81,7 +94,23 @@ std::string artists(GVariant *metadata) {
     return joined;
 }
 
+// The file name in a file:// URL, query and fragment left out and decoded;
+// empty unless that is UTF-8.
+std::string file_name(std::string_view url) {
+    constexpr std::string_view scheme = "file://";
+    if (!url.starts_with(scheme))
+        return {};
+    url = url.substr(0, url.find_first_of("?#"));
+    url = url.substr(url.rfind('/') + 1);
+    TextPtr decoded(g_uri_unescape_segment(url.data(), url.data() + url.size(), nullptr));
+    if (!decoded || !g_utf8_validate(decoded.get(), -1, nullptr))
+        return {};
+    return decoded.get();
+}
+
 // Preset 3 rendered with the player's song; `status` is playing or paused.
+// Without a title it is named by its file; with neither, a preset that
+// shows the title gives nothing.
 std::string announcement(const Player &player, const std::string &preset, const char *status) {
     VariantPtr metadata = player_property(player, "Metadata", G_VARIANT_TYPE_VARDICT);
     const auto metadata_value = [&](const char *key, const GVariantType *type) {
@@ -95,15 +124,18 @@ std::string announcement(const Player &player, const std::string &preset, const 
             identity.reset();
     }
     const std::string artist = metadata ? artists(metadata.get()) : "";
-    const std::string title = string_value(metadata_value("xesam:title", G_VARIANT_TYPE_STRING));
+    std::string title = string_value(metadata_value("xesam:title", G_VARIANT_TYPE_STRING));
+    if (title.empty())
+        title = file_name(string_value(metadata_value("xesam:url", G_VARIANT_TYPE_STRING)));
     const std::string album = string_value(metadata_value("xesam:album", G_VARIANT_TYPE_STRING));
     const std::string position =
         duration_text(microseconds(player_property(player, "Position", nullptr)));
     const std::string length = duration_text(microseconds(metadata_value("mpris:length", nullptr)));
     const std::string identity_text = string_value(identity);
-    const TemplateField fields[] = {
-        {"artist", artist},     {"title", title},   {"album", album},         {"status", status},
-        {"position", position}, {"length", length}, {"player", identity_text}};
+    const TemplateField fields[] = {{"artist", artist},       {"title", title, true},
+                                    {"album", album},         {"status", status},
+                                    {"position", position},   {"length", length},
+                                    {"player", identity_text}};
     return render_template(preset, fields, result_text_limit);
 }
 
@@ -114,13 +146,15 @@ template <class Use> int with_chosen_player(bool commands, Use use) {
     const std::optional<Config> config = read_config(config_path());
     if (!config)
         return misconfigured;
-    return run_on_bus(connection.get(), [&](Bus &bus) {
+    return run_on_bus([&](Bus &bus) {
+        if (!open_connection(bus))
+            return no_bus;
         // A player command is a second call after the choice: the players get
         // half the time left to answer, so that one that never does leaves
         // the command time to reach the one chosen.
         const std::int64_t now = g_get_monotonic_time();
         const std::int64_t until = commands ? now + (bus.deadline - now) / 2 : bus.deadline;
-        std::vector<Player> players = read_players(bus, !commands, until);
+        std::vector<Player> players = read_players(bus, !commands, until, silent_players);
         const Player *player = chosen_player(players, config->players, commands);
         return player == nullptr ? no_player : use(bus, *player, config->preset3);
     });
@@ -211,20 +245,22 @@ int exec_player_command(const char *text) {
 
 extern "C" {
 
+// Connects nothing: no command runs the context a connection would be set
+// up on, and the client's start must not wait for a bus. The first command
+// connects.
 VC_EXPORT int VC_CALL vc_init(int /*mode*/) {
-    close_bus(std::move(connection));
-    connection = connect_session_bus();
-    return connection ? 0 : no_bus;
+    return 0;
 }
 
+// Every command has waited for its calls, a connection being set up among
+// them: what is left to release is the connection and the memory.
 VC_EXPORT int VC_CALL vc_uninit(void) {
     close_bus(std::move(connection));
+    std::vector<std::string>().swap(silent_players);
     return 0;
 }
 
 VC_EXPORT int VC_CALL vc_eval(const char *command, char *result) {
-    if (!connection)
-        return no_bus;
     if (std::strcmp(command, "formatpreset 3") != 0)
         return not_understood;
     try {
@@ -235,8 +271,6 @@ VC_EXPORT int VC_CALL vc_eval(const char *command, char *result) {
 }
 
 VC_EXPORT int VC_CALL vc_exec(const char *command) {
-    if (!connection)
-        return no_bus;
     try {
         return exec_player_command(command);
     } catch (...) { // as in vc_eval

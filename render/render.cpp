@@ -56,6 +56,7 @@ std::string render_template(std::string_view text, std::span<const TemplateField
                             std::size_t limit) {
     std::vector<Section> open(1); // the line itself, then each open section
     std::size_t dropped = 0;      // brackets open past the deepest section
+    bool hole = false;            // a required field shown empty
     const auto close_section = [&] {
         Section closed = std::move(open.back());
         open.pop_back();
@@ -87,6 +88,7 @@ std::string render_template(std::string_view text, std::span<const TemplateField
             } else {
                 append_text(open.back().text, field->value, limit);
                 open.back().has_empty_field = open.back().has_empty_field || field->value.empty();
+                hole = hole || (field->required && field->value.empty());
             }
         } else {
             length = 1;
@@ -97,12 +99,15 @@ std::string render_template(std::string_view text, std::span<const TemplateField
     // A section without its ']' runs to the end.
     while (open.size() > 1)
         close_section();
+    if (hole)
+        return {};
     cut_at_character(open.front().text, limit);
     return std::move(open.front().text);
 }
 
 std::string duration_text(std::int64_t microseconds) {
-    if (microseconds < 0)
+    constexpr std::int64_t longest = std::int64_t{1000} * 3600 * 1000000;
+    if (microseconds < 0 || microseconds >= longest)
         return {};
     const std::int64_t seconds = microseconds / 1000000;
     const std::int64_t hours = seconds / 3600;

@@ -25,17 +25,22 @@
 struct TemplateField {
     std::string_view name; // without the percent signs
     std::string_view value;
+    bool required = false; // the template may not show it empty
 };
 
 // Enough UTF-8 to fill a result buffer: a byte of the code page is at most
 // one character, at most four bytes of UTF-8.
 inline constexpr std::size_t result_text_limit = std::size_t{4} * VC_RESULT_SIZE;
 
-// At most `limit` bytes, cut at a character boundary.
+// At most `limit` bytes, cut at a character boundary; empty when the
+// template shows a required field that is empty, even in a section: the line
+// would have a hole where it names what it is about.
 std::string render_template(std::string_view text, std::span<const TemplateField> fields,
                             std::size_t limit);
 
-// m:ss, or h:mm:ss from an hour on; empty for a negative time (unknown).
+// m:ss, or h:mm:ss from an hour on; empty for a time no song has (negative,
+// or 1,000 hours and more: streams of unknown length are sent as the
+// largest number there is).
 std::string duration_text(std::int64_t microseconds);
 
 // Writes `utf8` into a client-library result buffer of VC_RESULT_SIZE bytes,

@@ -13,7 +13,8 @@ namespace {
 TEST(Render, FollowsTheTemplateRules) {
     const TemplateField fields[] = {{"artist", "A"},         {"title", "T"},
                                     {"album", ""},           {"tag", "%title%[%album%]"},
-                                    {"broken", "a\r\nb\tc"}, {"wide", "éééééé"}};
+                                    {"broken", "a\r\nb\tc"}, {"wide", "éééééé"},
+                                    {"missing", "", true}};
     // The 64th section holds the empty field; the nine brackets past it are dropped.
     const std::string deep = std::string(63, '[') + "%title%" + std::string(10, '[') + "%album%";
     const struct {
@@ -37,6 +38,7 @@ TEST(Render, FollowsTheTemplateRules) {
         {"control characters become spaces", "x\ny%broken%", 100, "x ya  b c"},
         {"the limit cuts at a character boundary", "%wide%", 5, "éé"},
         {"sections nest 64 deep", deep.c_str(), 100, "T"},
+        {"a required field shown empty: nothing", "%title%[ (%missing%)]", 100, ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(render_template(c.text, fields, c.limit), c.expected) << c.rule;
@@ -53,7 +55,10 @@ TEST(Render, WritesTimesAsMinutesOrHours) {
                  {3599000000, "59:59"},
                  {3600000000, "1:00:00"},
                  {3723000000, "1:02:03"},
-                 {36000000000, "10:00:00"}};
+                 {36000000000, "10:00:00"},
+                 {3599999999999, "999:59:59"},
+                 {3600000000000, ""},
+                 {INT64_MAX, ""}};
     for (const auto &c : cases)
         EXPECT_EQ(duration_text(c.microseconds), c.expected) << c.microseconds;
 }

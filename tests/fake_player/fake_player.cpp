@@ -4,12 +4,12 @@
 //   velm-fake-player NAME IDENTITY STATUS METADATA [PROPERTIES [LOG]]
 //
 // owns org.mpris.MediaPlayer2.NAME; METADATA and PROPERTIES are GVariant
-// text of type a{sv} (PROPERTIES overrides the Player interface's other
-// properties: CanGoNext, Volume...). Every method call and property set is
-// appended to LOG ("Seek 5000000", "set Volume 0.5") before the reply. The
-// IDENTITY "vanish" makes the player end without a reply at its first
-// property read, as a player that quits between the listing and the call.
-// Prints "ready" once it owns its name.
+// text of type a{sv}. PROPERTIES overrides any property, Identity,
+// PlaybackStatus and Metadata too, with a value of any type: the property is
+// declared with the type it is given, as a player that gets it wrong does. Every method call and
+// property set is appended to LOG ("Seek 5000000", "set Volume 0.5") before the reply. The IDENTITY
+// "vanish" makes the player end without a reply at its first property read, as a player that quits
+// between the listing and the call. Prints "ready" once it owns its name.
 #include <gio/gio.h>
 
 #include <cstdio>
@@ -19,26 +19,14 @@
 
 namespace {
 
-const char introspection[] = R"(<node>
-  <interface name="org.mpris.MediaPlayer2">
-    <property name="Identity" type="s" access="read"/>
-  </interface>
-  <interface name="org.mpris.MediaPlayer2.Player">
-    <method name="Play"/><method name="Pause"/><method name="PlayPause"/>
-    <method name="Stop"/><method name="Next"/><method name="Previous"/>
-    <method name="Seek"><arg name="Offset" type="x" direction="in"/></method>
-    <property name="PlaybackStatus" type="s" access="read"/>
-    <property name="Metadata" type="a{sv}" access="read"/>
-    <property name="Position" type="x" access="read"/>
-    <property name="Volume" type="d" access="readwrite"/>
-    <property name="CanPlay" type="b" access="read"/>
-    <property name="CanPause" type="b" access="read"/>
-    <property name="CanGoNext" type="b" access="read"/>
-    <property name="CanGoPrevious" type="b" access="read"/>
-    <property name="CanSeek" type="b" access="read"/>
-    <property name="CanControl" type="b" access="read"/>
-  </interface>
-</node>)";
+// Each property with its usual type.
+const struct {
+    const char *name;
+    const char *type;
+} player_properties[] = {{"PlaybackStatus", "s"}, {"Metadata", "a{sv}"},  {"Position", "x"},
+                         {"Volume", "d"},         {"CanPlay", "b"},       {"CanPause", "b"},
+                         {"CanGoNext", "b"},      {"CanGoPrevious", "b"}, {"CanSeek", "b"},
+                         {"CanControl", "b"}};
 
 const char *identity;
 const char *status;
@@ -72,14 +60,14 @@ GVariant *on_get(GDBusConnection *, const char *, const char *, const char *, co
                  GError **, gpointer) {
     if (std::strcmp(identity, "vanish") == 0)
         std::_Exit(0);
+    if (GVariant *given = g_variant_lookup_value(properties, name, nullptr))
+        return given;
     if (std::strcmp(name, "Identity") == 0)
         return g_variant_new_string(identity);
     if (std::strcmp(name, "PlaybackStatus") == 0)
         return g_variant_new_string(status);
     if (std::strcmp(name, "Metadata") == 0)
         return g_variant_ref(metadata);
-    if (GVariant *given = g_variant_lookup_value(properties, name, nullptr))
-        return given;
     if (std::strcmp(name, "Position") == 0)
         return g_variant_new_int64(0);
     if (std::strcmp(name, "Volume") == 0)
@@ -107,6 +95,31 @@ GVariant *parsed(const char *text) {
     return value;
 }
 
+// The interfaces, each property declared with the type of its value.
+std::string introspection() {
+    const auto declared = [](const char *name, const char *type, const char *access) {
+        GVariant *given = g_variant_lookup_value(properties, name, nullptr);
+        std::string line = std::string("<property name=\"") + name + "\" type=\"" +
+                           (given != nullptr ? g_variant_get_type_string(given) : type) +
+                           "\" access=\"" + access + "\"/>";
+        if (given != nullptr)
+            g_variant_unref(given);
+        return line;
+    };
+    std::string xml = "<node><interface name=\"org.mpris.MediaPlayer2\">" +
+                      declared("Identity", "s", "read") +
+                      "</interface><interface name=\"org.mpris.MediaPlayer2.Player\">"
+                      "<method name=\"Play\"/><method name=\"Pause\"/>"
+                      "<method name=\"PlayPause\"/><method name=\"Stop\"/>"
+                      "<method name=\"Next\"/><method name=\"Previous\"/>"
+                      "<method name=\"Seek\"><arg name=\"Offset\" type=\"x\" "
+                      "direction=\"in\"/></method>";
+    for (const auto &property : player_properties)
+        xml += declared(property.name, property.type,
+                        std::strcmp(property.name, "Volume") == 0 ? "readwrite" : "read");
+    return xml + "</interface></node>";
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -127,7 +140,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "velm-fake-player: no session bus: %s\n", error->message);
         return 1;
     }
-    GDBusNodeInfo *node = g_dbus_node_info_new_for_xml(introspection, nullptr);
+    GDBusNodeInfo *node = g_dbus_node_info_new_for_xml(introspection().c_str(), nullptr);
     const GDBusInterfaceVTable vtable = {on_method, on_get, on_set, {}};
     for (GDBusInterfaceInfo **interface = node->interfaces; *interface != nullptr; ++interface)
         g_dbus_connection_register_object(bus, "/org/mpris/MediaPlayer2", *interface, &vtable,

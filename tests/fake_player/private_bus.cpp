@@ -15,23 +15,28 @@ namespace {
 pid_t bus_pid = -1;
 }
 
-std::string start_private_bus() {
-    FILE *out = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>&1", "r");
+std::string start_private_bus(const std::string &address) {
+    const std::string command = "dbus-daemon --session --fork --print-address=1 --print-pid=1" +
+                                (address.empty() ? "" : " '--address=" + address + "'") + " 2>&1";
+    FILE *out = popen(command.c_str(), "r");
     if (out == nullptr)
         return "dbus-daemon cannot be started";
-    char address[512] = "", pid[64] = "";
-    const bool read = std::fgets(address, sizeof address, out) && std::fgets(pid, sizeof pid, out);
-    if (pclose(out) != 0 || !read || std::strncmp(address, "unix:", 5) != 0)
-        return std::string("dbus-daemon did not start: ") + address;
-    address[std::strcspn(address, "\n")] = '\0';
-    setenv("DBUS_SESSION_BUS_ADDRESS", address, 1);
+    char printed[512] = "", pid[64] = "";
+    const bool read = std::fgets(printed, sizeof printed, out) && std::fgets(pid, sizeof pid, out);
+    if (pclose(out) != 0 || !read || std::strncmp(printed, "unix:", 5) != 0)
+        return std::string("dbus-daemon did not start: ") + printed;
+    printed[std::strcspn(printed, "\n")] = '\0';
+    setenv("DBUS_SESSION_BUS_ADDRESS", printed, 1);
     bus_pid = static_cast<pid_t>(std::atol(pid));
     return {};
 }
 
 void end_private_bus() {
-    if (bus_pid > 0)
-        kill(bus_pid, SIGTERM);
+    if (bus_pid > 0 && kill(bus_pid, SIGTERM) == 0) {
+        // Not our child (it forked itself away): watch for it to be gone.
+        for (int tries = 0; tries < 500 && kill(bus_pid, 0) == 0; ++tries)
+            usleep(10000);
+    }
     bus_pid = -1;
 }
 

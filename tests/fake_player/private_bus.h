@@ -6,9 +6,11 @@
 
 #include <string>
 
-// Starts dbus-daemon and points DBUS_SESSION_BUS_ADDRESS at it; empty on
-// success, otherwise why it could not.
-std::string start_private_bus();
+// Starts dbus-daemon, at `address` when one is given, and points
+// DBUS_SESSION_BUS_ADDRESS at it; empty on success, otherwise why it could
+// not.
+std::string start_private_bus(const std::string &address = "");
+// Ends it, and waits (a few seconds at most) until it has.
 void end_private_bus();
 
 struct FakePlayer {
