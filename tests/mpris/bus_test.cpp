@@ -313,9 +313,9 @@ TEST_F(MprisBus, APlayerThatNeverAnswersDoesNotHoldUpTheOthers) {
     start({"vanishing", "Playing", "{}", "{}", "vanish"});
     write_config("preset3 = %title%\n");
     EXPECT_LT(seconds_taken([&] { EXPECT_EQ(announce(), "failed"); }), budget_bound);
-    EXPECT_LT(seconds_taken([&] { EXPECT_NE(vc.exec("next"), 0); }), 0.5) << "a second command";
+    EXPECT_LT(seconds_taken([&] { EXPECT_NE(vc.exec("next"), 0); }), 0.3) << "a second command";
     start({"other", "Playing", "{'xesam:title': <'other'>}"});
-    EXPECT_LT(seconds_taken([&] { EXPECT_EQ(announce(), "other"); }), 0.5);
+    EXPECT_LT(seconds_taken([&] { EXPECT_EQ(announce(), "other"); }), 0.3);
     EXPECT_EQ(vc.exec("next"), 0);
     // Started again, the silent player has a new unique name: it counts as
     // any other.
@@ -410,7 +410,8 @@ void stall_after_authentication(int listener) {
         for (ssize_t size; (size = read(peer, chunk, sizeof chunk)) > 0;) {
             got.append(chunk, static_cast<std::size_t>(size));
             for (std::size_t end; (end = got.find("\r\n")) != std::string::npos;) {
-                const std::string line = got.substr(got[0] == '\0' ? 1 : 0, end);
+                const std::size_t nul = got[0] == '\0' ? 1 : 0; // the client's first byte
+                const std::string line = got.substr(nul, end - nul);
                 got.erase(0, end + 2);
                 const char *answer = line == "AUTH" ? "REJECTED EXTERNAL\r\n"
                                      : line.starts_with("AUTH ")
