@@ -13,10 +13,14 @@ namespace {
 // ANSI code page. So where a locale name carries a codeset that is one of our code pages, that is
 // the answer: UTF-8 (any spelling glibc accepts) gives 65001, which is what Windows itself uses
 // when set to "UTF-8 for worldwide language support", and CP1250 ... CP1258, CP874, CP932, CP936,
-// CP949 and CP950 give that code page. Where the name carries no codeset (ru_RU, C, POSIX, unset)
-// or one that no Windows ANSI code page matches (ISO-8859-1, KOI8-R, eucJP), the language decides,
-// by the table below, the way Wine derives a Windows code page from a locale name (checked
-// against Wine's GetACP() by tests/differential).
+// CP949 and CP950 give that code page. C and POSIX without a codeset, and no locale at all (every
+// variable unset or empty), give 65001: glibc's codeset there is plain ASCII, so no Windows code
+// page is meant, and the chat client and the players speak UTF-8 whatever the locale (Wine
+// answers 1252: a listed difference). Where the name carries no codeset (ru_RU) or one that no
+// Windows ANSI code page matches (ISO-8859-1, KOI8-R, eucJP), the language decides, by the table
+// below, the way Wine derives a Windows code page from a locale name (checked against Wine's
+// GetACP() by tests/differential); a language the table lacks gives the default 1252, and so do C
+// and POSIX with such a codeset (C.ISO-8859-1: Latin-1, whose Windows code page 1252 is).
 constexpr UINT codeset_code_pages[] = {874,  932,  936,  949,  950,  1250, 1251,
                                        1252, 1253, 1254, 1255, 1256, 1257, 1258};
 
@@ -181,12 +185,15 @@ std::span<const LocaleEntry> locale_code_pages() noexcept {
 }
 
 UINT code_page_for_locale(const char *locale) noexcept {
-    if (locale == nullptr) {
-        return 1252;
+    if (locale == nullptr || *locale == '\0') {
+        return CP_UTF8;
     }
     const LocaleName name = split(locale);
     if (const UINT named = codeset_code_page(name.codeset)) {
         return named;
+    }
+    if (name.codeset.empty() && (name.language == "C" || name.language == "POSIX")) {
+        return CP_UTF8;
     }
     for (const LocaleEntry &entry : locale_table) {
         if (matches(split(entry.locale), name)) {

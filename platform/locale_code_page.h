@@ -19,8 +19,8 @@ std::span<const LocaleEntry> locale_code_pages() noexcept;
 
 // The ANSI code page for a POSIX locale name language[_TERRITORY][.codeset][@modifier]: the
 // codeset's where it names one of the layer's code pages (UTF-8: 65001, CP1251: 1251...),
-// otherwise the language's by the table. Null, empty, "C", "POSIX" and unknown languages without
-// such a codeset give 1252.
+// otherwise the language's by the table. Null, empty, and "C" or "POSIX" without a codeset give
+// 65001; languages the table lacks, "C.ISO-8859-1" among them, give 1252.
 UINT code_page_for_locale(const char *locale) noexcept;
 
 // The first non-empty of LC_ALL, LC_CTYPE and LANG, or null when all are unset or empty.

@@ -827,15 +827,20 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"sr_RS.UTF-8@latin", 65001}, LocaleCase{"kk_KZ.UTF-8", 65001},
         LocaleCase{"ru_RU.CP1251", 1251}, LocaleCase{"en_US.cp1251", 1251},
         LocaleCase{"be_BY.CP1251@latin", 1251}, LocaleCase{"ja_JP.CP932", 932},
-        LocaleCase{"th_TH.CP874", 874}, LocaleCase{"xx.CP1258", 1258},
+        LocaleCase{"th_TH.CP874", 874}, LocaleCase{"xx.CP1258", 1258}, LocaleCase{"C.CP1251", 1251},
+        // C and POSIX without a codeset, and no locale at all, give UTF-8: glibc's codeset there
+        // is ASCII, so no Windows code page is meant. C with another codeset has no language to
+        // fall to: the default, which for Latin-1 is right.
+        LocaleCase{nullptr, 65001}, LocaleCase{"", 65001}, LocaleCase{"C", 65001},
+        LocaleCase{"POSIX", 65001}, LocaleCase{"POSIX@x", 65001}, LocaleCase{"C.", 65001},
+        LocaleCase{"C.ISO-8859-1", 1252},
         // Any other codeset, or none, leaves it to the language.
         LocaleCase{"en_US.CP437", 1252}, LocaleCase{"el_GR.CP12530", 1253},
         LocaleCase{"ru_RU.CP1251X", 1251}, LocaleCase{"en_US.ISO-8859-1", 1252},
-        LocaleCase{"ru_RU.KOI8-R", 1251}, LocaleCase{"pl_PL.", 1250}, LocaleCase{nullptr, 1252},
-        LocaleCase{"", 1252}, LocaleCase{"C", 1252}, LocaleCase{"POSIX", 1252},
-        LocaleCase{"en_US", 1252}, LocaleCase{"de_DE@euro", 1252}, LocaleCase{"xx_YY", 1252},
-        LocaleCase{"pl_PL", 1250}, LocaleCase{"cs_CZ", 1250}, LocaleCase{"hu", 1250},
-        LocaleCase{"ru_RU", 1251}, LocaleCase{"uk_UA.KOI8-U", 1251}, LocaleCase{"sr_RS", 1251},
+        LocaleCase{"ru_RU.KOI8-R", 1251}, LocaleCase{"pl_PL.", 1250}, LocaleCase{"en_US", 1252},
+        LocaleCase{"de_DE@euro", 1252}, LocaleCase{"xx_YY", 1252}, LocaleCase{"pl_PL", 1250},
+        LocaleCase{"cs_CZ", 1250}, LocaleCase{"hu", 1250}, LocaleCase{"ru_RU", 1251},
+        LocaleCase{"uk_UA.KOI8-U", 1251}, LocaleCase{"sr_RS", 1251},
         LocaleCase{"sr_RS@latin", 1250}, LocaleCase{"sr_RS.ISO-8859-2@latin", 1250},
         LocaleCase{"uz_UZ", 1254}, LocaleCase{"uz_UZ@cyrillic", 1251}, LocaleCase{"el_GR", 1253},
         LocaleCase{"tr_TR.ISO-8859-9", 1254}, LocaleCase{"he_IL", 1255}, LocaleCase{"ar_EG", 1256},
@@ -891,15 +896,53 @@ class LocaleEnvironment : public testing::Test {
     std::vector<std::optional<std::string>> saved;
 };
 
-TEST_F(LocaleEnvironment, LcAllOverLcCtypeOverLang) {
-    EXPECT_EQ(locale_from_environment(), nullptr);
-    setenv("LANG", "ja_JP.UTF-8", 1);
-    EXPECT_STREQ(locale_from_environment(), "ja_JP.UTF-8");
-    setenv("LC_CTYPE", "pl_PL", 1);
-    EXPECT_STREQ(locale_from_environment(), "pl_PL");
-    setenv("LC_ALL", "ru_RU", 1);
-    EXPECT_STREQ(locale_from_environment(), "ru_RU");
+// LC_ALL over LC_CTYPE over LANG; an empty value counts as unset.
+struct EnvironmentCase {
+    const char *lc_all; // nullptr: unset
+    const char *lc_ctype;
+    const char *lang;
+    const char *locale; // the one taken, nullptr: none
+    UINT code_page;
+};
+
+void PrintTo(const EnvironmentCase &c, std::ostream *out) {
+    const auto value = [](const char *v) {
+        return v != nullptr ? "\"" + std::string(v) + "\"" : "unset";
+    };
+    *out << "LC_ALL " << value(c.lc_all) << ", LC_CTYPE " << value(c.lc_ctype) << ", LANG "
+         << value(c.lang);
 }
+
+class LocaleEnvironmentCases : public LocaleEnvironment,
+                               public testing::WithParamInterface<EnvironmentCase> {};
+
+TEST_P(LocaleEnvironmentCases, FirstNonEmptyVariableDecides) {
+    const EnvironmentCase &c = GetParam();
+    const char *const values[] = {c.lc_all, c.lc_ctype, c.lang};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        if (values[i] != nullptr) {
+            setenv(names[i], values[i], 1);
+        }
+    }
+    const char *const locale = locale_from_environment();
+    if (c.locale == nullptr) {
+        EXPECT_EQ(locale, nullptr);
+    } else {
+        EXPECT_STREQ(locale, c.locale);
+    }
+    EXPECT_EQ(code_page_for_locale(locale), c.code_page);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variables, LocaleEnvironmentCases,
+    testing::Values(EnvironmentCase{nullptr, nullptr, nullptr, nullptr, 65001},
+                    EnvironmentCase{nullptr, nullptr, "ja_JP.UTF-8", "ja_JP.UTF-8", 65001},
+                    EnvironmentCase{nullptr, "pl_PL", "ja_JP.UTF-8", "pl_PL", 1250},
+                    EnvironmentCase{"ru_RU", "pl_PL", "ja_JP.UTF-8", "ru_RU", 1251},
+                    EnvironmentCase{"C", "ru_RU", "ru_RU", "C", 65001},
+                    // An empty value falls through to the next variable, or to none.
+                    EnvironmentCase{"", "", "el_GR", "el_GR", 1253},
+                    EnvironmentCase{"", "", "", nullptr, 65001}));
 
 // A variable holding garbage gives the default code page.
 TEST_F(LocaleEnvironment, GarbageGivesTheDefault) {
@@ -914,13 +957,6 @@ TEST_F(LocaleEnvironment, GarbageGivesTheDefault) {
         EXPECT_EQ(code_page_for_locale(locale_from_environment()), 1252U)
             << testing::PrintToString(value.substr(0, 20));
     }
-}
-
-TEST_F(LocaleEnvironment, EmptyVariablesAreSkipped) {
-    setenv("LC_ALL", "", 1);
-    setenv("LC_CTYPE", "", 1);
-    setenv("LANG", "el_GR", 1);
-    EXPECT_STREQ(locale_from_environment(), "el_GR");
 }
 
 // ---------------------------------------------------------------------------------------------

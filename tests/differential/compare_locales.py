@@ -4,9 +4,9 @@ the one that Windows' own GetACP() gives, under Wine, with the same locale
 environment.
 
 The names are those that the Linux layer decides by a rule of its own: each
-language of its table, and each territory or script that changes a language's
-code page (corpus_convert --locales lists them). Each is tried without a
-codeset: one that names a code page (.UTF-8, .CP1251) decides the Linux layer's
+language of its table, each territory or script that changes a language's
+code page, and C and POSIX (corpus_convert --locales lists them). Each is tried
+without a codeset: one that names a code page (.UTF-8, .CP1251) decides the Linux layer's
 answer by itself, while Wine derives the code page from the language alone. Where Windows' answer is known and the
 Linux layer deliberately gives another, the name is listed in the known file
 under the reason; an unlisted difference fails, and so does a listed one that no

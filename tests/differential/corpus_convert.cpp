@@ -9,7 +9,8 @@
 //
 // With --acp it prints only the first line. With --locales (Linux build only) it
 // prints the locale names whose code page the Linux layer decides by its table:
-// each entry, and a few names that fall to a language's entry or to the default.
+// each entry, and a few names that fall to a language's entry or to the default;
+// and C and POSIX, which it decides by a rule of its own (65001).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -216,6 +217,9 @@ int main(int argc, char **argv) {
             std::printf("%s\n", entry.locale);
         // Names that no entry matches, or that only the language's own entry does.
         for (const char *name : {"en_US", "de_DE", "sr@cyrillic", "zh_CN", "zh_SG", "pa_IN"})
+            std::printf("%s\n", name);
+        // The names whose codeset is ASCII, for which no Windows code page is meant.
+        for (const char *name : {"C", "POSIX"})
             std::printf("%s\n", name);
         return 0;
     }
