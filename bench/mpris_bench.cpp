@@ -1,7 +1,9 @@
 // vc_eval through the MPRIS client library, loaded as the module loads it,
 // with one fake player on a private session bus, and with a second player
 // beside it that owns its name but never answers (stopped with SIGSTOP):
-// that one costs the command's budget of one second, and never more.
+// that one costs the first command its budget of one second, and every
+// later command only the grace the library gives a player it knows to be
+// silent.
 #include <benchmark/benchmark.h>
 
 #include <dlfcn.h>
@@ -70,12 +72,15 @@ void register_mpris_benchmarks(unsigned code_page) {
                                      if (silent < 0) {
                                          silent = start_player({"silent", "Playing"}, "/dev/null");
                                          kill(silent, SIGSTOP);
+                                         // The command that learns it is silent, untimed.
+                                         char result[VC_RESULT_SIZE];
+                                         eval("formatpreset 3", result);
                                      }
                                      announce(state);
                                  })
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
-        ->Iterations(3);
+        ->Iterations(40);
 }
 
 void end_mpris_benchmarks() {
