@@ -108,10 +108,18 @@ std::string file_name(std::string_view url) {
     return decoded.get();
 }
 
+// A web address to share (a browser's tab, a stream); empty for anything
+// else: a local file's path often holds the user's name.
+std::string web_address(const std::string &url) {
+    const bool web = g_ascii_strncasecmp(url.c_str(), "http:", 5) == 0 ||
+                     g_ascii_strncasecmp(url.c_str(), "https:", 6) == 0;
+    return web ? url : std::string();
+}
+
 // Preset 3 rendered with the player's song; `status` is playing or paused.
 // Without a title it is named by its file; with neither, a preset that
 // shows the title gives nothing.
-std::string announcement(const Player &player, const std::string &preset, const char *status) {
+RenderedLine announcement(const Player &player, const std::string &preset, const char *status) {
     VariantPtr metadata = player_property(player, "Metadata", G_VARIANT_TYPE_VARDICT);
     const auto metadata_value = [&](const char *key, const GVariantType *type) {
         return metadata ? VariantPtr(g_variant_lookup_value(metadata.get(), key, type)) : nullptr;
@@ -124,18 +132,20 @@ std::string announcement(const Player &player, const std::string &preset, const 
             identity.reset();
     }
     const std::string artist = metadata ? artists(metadata.get()) : "";
+    const std::string url = string_value(metadata_value("xesam:url", G_VARIANT_TYPE_STRING));
     std::string title = string_value(metadata_value("xesam:title", G_VARIANT_TYPE_STRING));
     if (title.empty())
-        title = file_name(string_value(metadata_value("xesam:url", G_VARIANT_TYPE_STRING)));
+        title = file_name(url);
     const std::string album = string_value(metadata_value("xesam:album", G_VARIANT_TYPE_STRING));
     const std::string position =
         duration_text(microseconds(player_property(player, "Position", nullptr)));
     const std::string length = duration_text(microseconds(metadata_value("mpris:length", nullptr)));
     const std::string identity_text = string_value(identity);
-    const TemplateField fields[] = {{"artist", artist},       {"title", title, true},
-                                    {"album", album},         {"status", status},
-                                    {"position", position},   {"length", length},
-                                    {"player", identity_text}};
+    const std::string shared_url = web_address(url);
+    const TemplateField fields[] = {{"artist", artist},        {"title", title, true},
+                                    {"album", album},          {"status", status},
+                                    {"position", position},    {"length", length},
+                                    {"player", identity_text}, {"url", shared_url}};
     return render_template(preset, fields, result_text_limit);
 }
 
@@ -166,10 +176,13 @@ int eval_preset3(char *result) {
             string_value(player_property(player, "PlaybackStatus", G_VARIANT_TYPE_STRING));
         if (status != "Playing" && status != "Paused")
             return no_player;
-        std::string line = announcement(player, preset, status == "Playing" ? "playing" : "paused");
-        if (line.empty())
+        RenderedLine line =
+            announcement(player, preset, status == "Playing" ? "playing" : "paused");
+        // The client runs the line's first word as a command: a tag must not
+        // choose it (a title "quit bye" with a preset "%title%").
+        if (line.text.empty() || command_from_value(line))
             return misconfigured;
-        return write_local_result(line, result) == 0 ? 0 : misconfigured;
+        return write_local_result(line.text, result) == 0 ? 0 : misconfigured;
     });
 }
 

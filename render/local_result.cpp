@@ -24,10 +24,7 @@ int write_local_result(std::string &utf8, char *result) noexcept {
         // The code page's length is not the UTF-8 one: shorten in proportion
         // (by one byte at least), back to a character boundary, and convert
         // again.
-        std::size_t keep = utf8.size() * (VC_RESULT_SIZE - 1) / length;
-        keep = std::min(keep, utf8.size() - 1);
-        while (keep > 0 && (static_cast<unsigned char>(utf8[keep]) & 0xC0) == 0x80)
-            --keep;
-        utf8.resize(keep);
+        const std::size_t keep = utf8.size() * (VC_RESULT_SIZE - 1) / length;
+        cut_at_character(utf8, std::min(keep, utf8.size() - 1));
     }
 }

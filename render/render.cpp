@@ -10,6 +10,7 @@ namespace {
 
 struct Section {
     std::string text;
+    std::size_t first_value = std::string::npos; // in `text`
     bool has_empty_field = false;
 };
 
@@ -17,19 +18,36 @@ struct Section {
 // template makes the renderer hold more sections than this.
 constexpr std::size_t deepest_section = 64;
 
-bool is_field_name(std::string_view name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_';
-    });
+constexpr char colour_code = 0x03;
+
+// The formatting escapes and the bytes they stand for.
+char formatting_escape(char letter) {
+    switch (letter) {
+    case 'B':
+        return 0x02;
+    case 'C':
+        return colour_code;
+    case 'I':
+        return 0x1D;
+    case 'U':
+        return 0x1F;
+    case 'R':
+        return 0x16;
+    case 'O':
+        return 0x0F;
+    default:
+        return 0;
+    }
 }
 
-// Appends text, control characters as spaces, taking `out` at most one byte
-// past the limit (the caller cuts back to a character boundary).
-void append_text(std::string &out, std::string_view text, std::size_t limit) {
-    const std::size_t room = out.size() > limit ? 0 : limit + 1 - out.size();
-    for (const char c : text.substr(0, room))
-        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+bool is_formatting_byte(char c) {
+    return c == 0x02 || c == colour_code || c == 0x1D || c == 0x1F || c == 0x16 || c == 0x0F;
+}
+
+bool is_field_name(std::string_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    });
 }
 
 // The length of the `%name%` at `at`, 0 when there is none there.
@@ -40,28 +58,83 @@ std::size_t field_length(std::string_view text, std::size_t at) {
     return close + 1 - at;
 }
 
-// Cuts `text` to at most `limit` bytes without splitting a UTF-8 sequence.
-void cut_at_character(std::string &text, std::size_t limit) {
-    if (text.size() <= limit)
-        return;
-    std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    text.resize(end);
+// The length of the character at the start of `text` that a value may not
+// carry (a control, a separator, a direction mark that outlives the value),
+// 0 for any other.
+std::size_t blanked_length(std::string_view text) {
+    const auto byte = [&](std::size_t i) {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+    };
+    if (byte(0) < 0x20 || byte(0) == 0x7F)
+        return 1;
+    if (byte(0) == 0xC2 && byte(1) >= 0x80 && byte(1) <= 0x9F)
+        return 2; // C1 controls, NEL among them
+    if (byte(0) == 0xE2 && byte(1) == 0x80 && byte(2) >= 0xA8 && byte(2) <= 0xAE)
+        return 3; // U+2028, U+2029, U+202A-U+202E
+    if (byte(0) == 0xE2 && byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9)
+        return 3; // U+2066-U+2069
+    return 0;
+}
+
+// Appends up to `limit` bytes in all (one byte more, for the caller to cut
+// back to a character boundary).
+void append_limited(std::string &out, std::string_view text, std::size_t limit) {
+    const std::size_t room = out.size() > limit ? 0 : limit + 1 - out.size();
+    out.append(text.substr(0, room));
+}
+
+// Whether what the open sections end in is a colour code, which a digit or a
+// comma would extend.
+bool ends_in_colour_code(const std::vector<Section> &open) {
+    // The longest code is 0x03 and "NN,NN".
+    std::string tail;
+    for (auto section = open.rbegin(); section != open.rend() && tail.size() < 6; ++section)
+        tail.insert(0, section->text.substr(section->text.size() -
+                                            std::min<std::size_t>(section->text.size(), 6)));
+    const std::size_t code = tail.rfind(colour_code);
+    if (code == std::string::npos)
+        return false;
+    const std::string_view after = std::string_view(tail).substr(code + 1);
+    const std::size_t comma = after.find(',');
+    const auto digits = [](std::string_view part) {
+        return part.size() <= 2 &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return comma == std::string_view::npos
+               ? digits(after)
+               : !after.substr(0, comma).empty() && digits(after.substr(0, comma)) &&
+                     digits(after.substr(comma + 1));
 }
 
 } // namespace
 
-std::string render_template(std::string_view text, std::span<const TemplateField> fields,
-                            std::size_t limit) {
+RenderedLine render_template(std::string_view text, std::span<const TemplateField> fields,
+                             std::size_t limit) {
     std::vector<Section> open(1); // the line itself, then each open section
     std::size_t dropped = 0;      // brackets open past the deepest section
     bool hole = false;            // a required field shown empty
     const auto close_section = [&] {
         Section closed = std::move(open.back());
         open.pop_back();
-        if (!closed.has_empty_field)
-            append_text(open.back().text, closed.text, limit);
+        Section &outer = open.back();
+        if (closed.has_empty_field)
+            return;
+        if (outer.first_value == std::string::npos && closed.first_value != std::string::npos)
+            outer.first_value = outer.text.size() + closed.first_value;
+        append_limited(outer.text, closed.text, limit);
+    };
+    const auto append_value = [&](std::string_view value) {
+        Section &section = open.back();
+        if (!value.empty() && (value[0] == ',' || (value[0] >= '0' && value[0] <= '9')) &&
+            ends_in_colour_code(open))
+            append_limited(section.text, "\x02\x02", limit);
+        if (section.first_value == std::string::npos && !value.empty())
+            section.first_value = section.text.size();
+        for (std::size_t at = 0; at < value.size();) {
+            const std::size_t blanked = blanked_length(value.substr(at));
+            append_limited(section.text, blanked > 0 ? " " : value.substr(at, 1), limit);
+            at += blanked > 0 ? blanked : 1;
+        }
     };
     for (std::size_t at = 0; at < text.size() && open.front().text.size() <= limit;) {
         const char c = text[at];
@@ -76,7 +149,11 @@ std::string render_template(std::string_view text, std::span<const TemplateField
         } else if (c == ']' && open.size() > 1) {
             close_section();
         } else if (c == '%' && (next == '%' || next == '[' || next == ']')) {
-            open.back().text += next;
+            append_limited(open.back().text, std::string_view(&next, 1), limit);
+            length = 2;
+        } else if (c == '%' && formatting_escape(next) != 0) {
+            const char code = formatting_escape(next);
+            append_limited(open.back().text, std::string_view(&code, 1), limit);
             length = 2;
         } else if (c == '%' && (length = field_length(text, at)) > 0) {
             const std::string_view name = text.substr(at + 1, length - 2);
@@ -84,15 +161,17 @@ std::string render_template(std::string_view text, std::span<const TemplateField
                                             [&](const TemplateField &f) { return f.name == name; });
             // An unknown field stays as typed.
             if (field == fields.end()) {
-                append_text(open.back().text, text.substr(at, length), limit);
+                append_limited(open.back().text, text.substr(at, length), limit);
             } else {
-                append_text(open.back().text, field->value, limit);
+                append_value(field->value);
                 open.back().has_empty_field = open.back().has_empty_field || field->value.empty();
                 hole = hole || (field->required && field->value.empty());
             }
         } else {
             length = 1;
-            append_text(open.back().text, text.substr(at, 1), limit);
+            const bool kept =
+                static_cast<unsigned char>(c) >= 0x20 ? c != 0x7F : is_formatting_byte(c);
+            append_limited(open.back().text, kept ? std::string_view(&c, 1) : " ", limit);
         }
         at += length;
     }
@@ -101,8 +180,26 @@ std::string render_template(std::string_view text, std::span<const TemplateField
         close_section();
     if (hole)
         return {};
-    cut_at_character(open.front().text, limit);
-    return std::move(open.front().text);
+    RenderedLine line{std::move(open.front().text), open.front().first_value};
+    cut_at_character(line.text, limit);
+    if (line.first_value >= line.text.size())
+        line.first_value = std::string::npos;
+    return line;
+}
+
+bool command_from_value(const RenderedLine &line) {
+    const std::size_t start = line.text.find_first_not_of(' ');
+    return line.first_value != std::string::npos &&
+           (start == std::string::npos || line.first_value < line.text.find(' ', start));
+}
+
+void cut_at_character(std::string &text, std::size_t limit) {
+    if (text.size() <= limit)
+        return;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
 }
 
 std::string duration_text(std::int64_t microseconds) {

@@ -145,7 +145,7 @@ std::string render_preset3() {
     const std::string artist = to_utf8(song.artist);
     const std::string title = to_utf8(song.title);
     const TemplateField fields[] = {{"artist", artist}, {"title", title}, {"status", state.status}};
-    return render_template(to_utf8(preset), fields, result_text_limit);
+    return render_template(to_utf8(preset), fields, result_text_limit).text;
 }
 
 void run_player_command(const char *command) {

@@ -11,10 +11,22 @@
 namespace {
 
 TEST(Render, FollowsTheTemplateRules) {
-    const TemplateField fields[] = {{"artist", "A"},         {"title", "T"},
-                                    {"album", ""},           {"tag", "%title%[%album%]"},
-                                    {"broken", "a\r\nb\tc"}, {"wide", "éééééé"},
-                                    {"missing", "", true}};
+    const TemplateField fields[] = {{"artist", "A"},
+                                    {"title", "T"},
+                                    {"album", ""},
+                                    {"tag", "%title%[%album%]"},
+                                    {"broken", "a\r\nb\tc"},
+                                    {"wide", "éééééé"},
+                                    {"missing", "", true},
+                                    {"digits", "2 Unlimited"},
+                                    {"comma", ",05 x"},
+                                    {"styled", "\x02"
+                                               "b\x03"
+                                               "04c\x0f"},
+                                    {"separators", "a\u0085b\u2028c\u2029d"},
+                                    {"bidi", "\u202Ex\u2066y\u2069\u202A"},
+                                    {"hebrew", "שלום"},
+                                    {"del", "a\x7f"}};
     // The 64th section holds the empty field; the nine brackets past it are dropped.
     const std::string deep = std::string(63, '[') + "%title%" + std::string(10, '[') + "%album%";
     const struct {
@@ -39,9 +51,70 @@ TEST(Render, FollowsTheTemplateRules) {
         {"the limit cuts at a character boundary", "%wide%", 5, "éé"},
         {"sections nest 64 deep", deep.c_str(), 100, "T"},
         {"a required field shown empty: nothing", "%title%[ (%missing%)]", 100, ""},
+        {"a section with two fields, one empty, is left out", "[%artist% %album% ]%title%", 100,
+         "T"},
+        {"escapes are formatting codes", "%Bb%O %C04%title%%O %Ii%U%R", 100,
+         "\x02"
+         "b\x0f \x03"
+         "04T\x0f \x1di\x1f\x16"},
+        {"%% before a letter is text", "%%B %%C", 100, "%B %C"},
+        {"upper-case names are no fields", "%Bob% %X%", 100, "\x02ob% %X%"},
+        {"raw formatting bytes in the template stay",
+         "\x02x\x03"
+         "4y\x1d\x1f\x16\x0f",
+         100,
+         "\x02x\x03"
+         "4y\x1d\x1f\x16\x0f"},
+        {"other controls in the template become spaces",
+         "a\x01"
+         "b\x7f"
+         "c\x1b"
+         "d",
+         100, "a b c d"},
+        {"a value cannot style the line", "%styled%", 100, " b 04c "},
+        {"a value's digit cannot extend a colour", "%C4%digits%", 100,
+         "\x03"
+         "4\x02\x02"
+         "2 Unlimited"},
+        {"a value's comma cannot add a background", "%C04%comma%", 100,
+         "\x03"
+         "04\x02\x02,05 x"},
+        {"nor through a section", "%C4[%digits%]", 100,
+         "\x03"
+         "4\x02\x02"
+         "2 Unlimited"},
+        {"a value apart from a colour is as it is", "%C04 %digits%", 100,
+         "\x03"
+         "04 2 Unlimited"},
+        {"C1 controls and separators in a value become spaces", "%separators%", 100, "a b c d"},
+        {"direction overrides and isolates in a value become spaces", "%bidi%", 100, " x y  "},
+        {"right-to-left text is untouched", "%hebrew%", 100, "שלום"},
+        {"DEL in a value becomes a space", "%del%", 100, "a "},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(render_template(c.text, fields, c.limit), c.expected) << c.rule;
+        EXPECT_EQ(render_template(c.text, fields, c.limit).text, c.expected) << c.rule;
+}
+
+// The client runs the line's first word as a command: whether a value's byte
+// is in it.
+TEST(Render, TellsWhetherAValueIsInTheCommandWord) {
+    const TemplateField fields[] = {{"title", "quit bye"}, {"album", ""}};
+    const struct {
+        const char *text;
+        bool from_value;
+    } cases[] = {
+        {"me is listening to %title%", false},
+        {"%title%", true},
+        {"  %title% x", true},
+        {"m%title%", true},
+        {"me%B %title%", false},
+        {"[%album%]me %title%", false},
+        {"%%title%% x", false},
+        {"[%title%] me", true},
+        {"", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(command_from_value(render_template(c.text, fields, 100)), c.from_value) << c.text;
 }
 
 TEST(Render, WritesTimesAsMinutesOrHours) {

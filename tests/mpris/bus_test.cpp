@@ -144,7 +144,7 @@ class MprisBus : public testing::Test {
 
 TEST_F(MprisBus, AnnouncesTheSongOfTheChosenPlayer) {
     const std::string long_title(100000, 't');
-    std::string long_preset = "preset3 = ", songs;
+    std::string long_preset = "preset3 = me ", songs = "me ";
     for (int i = 0; i < 555; ++i) {
         long_preset += "[%title%]";
         songs += "Song";
@@ -169,48 +169,55 @@ TEST_F(MprisBus, AnnouncesTheSongOfTheChosenPlayer) {
         {"a tag is inserted, never rendered", "", "Playing",
          "{'xesam:artist': <'%title% [x]'>, 'xesam:title': <'a\\nb\\rc'>}",
          "me is listening to %title% [x] - a b c"},
-        {"every field", "preset3 = %player%: %title% (%album%) %status% %position%[/%length%]\n",
+        {"every field", "preset3 = me %player%: %title% (%album%) %status% %position%[/%length%]\n",
          "Paused",
          "{'xesam:title': <'T'>, 'xesam:album': <'A'>, 'mpris:length': <int64 3723000000>}",
-         "Fake Player: T (A) paused 0:00/1:02:03"},
-        {"an unknown length is left out", "preset3 = %title%[ (%length%)]\n", "Playing",
-         "{'xesam:title': <'T'>, 'mpris:length': <int64 -1>}", "T"},
-        {"a length sent as uint64", "preset3 = %title% %length%\n", "Playing",
-         "{'xesam:title': <'T'>, 'mpris:length': <uint64 3723000000>}", "T 1:02:03"},
-        {"a web radio's endless length is unknown", "preset3 = %title% %position%[/%length%]\n",
+         "me Fake Player: T (A) paused 0:00/1:02:03"},
+        {"an unknown length is left out", "preset3 = me %title%[ (%length%)]\n", "Playing",
+         "{'xesam:title': <'T'>, 'mpris:length': <int64 -1>}", "me T"},
+        {"a length sent as uint64", "preset3 = me %title% %length%\n", "Playing",
+         "{'xesam:title': <'T'>, 'mpris:length': <uint64 3723000000>}", "me T 1:02:03"},
+        {"a web radio's endless length is unknown", "preset3 = me %title% %position%[/%length%]\n",
          "Playing",
          "{'xesam:title': <'Radio'>, 'mpris:length': <int64 9223372036854775807>, "
          "'mpris:trackid': <objectpath '/org/chromium/MediaPlayer2/TrackList/Track1'>}",
-         "Radio 0:03", "{'CanSeek': <false>, 'Position': <int64 3000000>}"},
+         "me Radio 0:03", "{'CanSeek': <false>, 'Position': <int64 3000000>}"},
         {"no title: the file's name", "", "Playing",
          "{'xesam:url': <'file:///m/%D0%9B%D1%91%D1%88%D0%B0%20%F0%9F%98%80.ogg?v=1#t'>}",
          "me is listening to Лёша 😀.ogg"},
         {"no title, a file name that is no UTF-8: nothing", "", "Playing",
          "{'xesam:title': <''>, 'xesam:url': <'file:///m/%FF%FE.ogg'>}", "failed"},
         {"empty metadata: nothing", "", "Playing", "{}", "failed"},
-        {"empty metadata, a preset without the title", "preset3 = %player% plays\n", "Playing",
-         "{}", "Fake Player plays"},
+        {"empty metadata, a preset without the title", "preset3 = me %player% plays\n", "Playing",
+         "{}", "me Fake Player plays"},
         {"metadata of the wrong types are unknown",
-         "preset3 = %player%|%artist%|%title%|%album%|%position%|%length%\n", "Playing",
+         "preset3 = me %player%|%artist%|%title%|%album%|%position%|%length%\n", "Playing",
          "{'xesam:title': <'T'>, 'xesam:artist': <int32 5>, 'xesam:album': <['A']>, "
          "'mpris:length': <'long'>}",
-         "Fake Player||T||0:00|"},
+         "me Fake Player||T||0:00|"},
         {"a title of the wrong type", "", "Playing",
          "{'xesam:title': <int32 1>, 'xesam:url': <'file:///m/b.ogg'>}",
          "me is listening to b.ogg"},
-        {"a Metadata of the wrong type", "preset3 = %player% plays\n", "Playing", "{}",
-         "Fake Player plays", "{'Metadata': <'T'>}"},
+        {"a Metadata of the wrong type", "preset3 = me %player% plays\n", "Playing", "{}",
+         "me Fake Player plays", "{'Metadata': <'T'>}"},
         {"a Position and an Identity of the wrong types",
-         "preset3 = %player%|%artist%|%title%|%album%|%position%|%length%\n", "Playing",
-         "{'xesam:title': <'T'>}", "||T|||", "{'Position': <'zero'>, 'Identity': <int32 7>}"},
+         "preset3 = me %player%|%artist%|%title%|%album%|%position%|%length%\n", "Playing",
+         "{'xesam:title': <'T'>}", "me ||T|||", "{'Position': <'zero'>, 'Identity': <int32 7>}"},
         {"a PlaybackStatus of the wrong type", "", "Playing", "{'xesam:title': <'T'>}", "failed",
          "{'PlaybackStatus': <int32 1>}"},
         {"a stopped player is not announced", "", "Stopped", "{'xesam:title': <'Song'>}", "failed"},
-        {"a long title is cut to the buffer", "preset3 = %title%\n", "Playing",
-         "{'xesam:title': <'" + long_title + "'>}", std::string(VC_RESULT_SIZE - 1, 't')},
+        {"a long title is cut to the buffer", "preset3 = me %title%\n", "Playing",
+         "{'xesam:title': <'" + long_title + "'>}", "me " + std::string(VC_RESULT_SIZE - 4, 't')},
         {"an empty preset fails", "preset3 =\n", "Playing", "{'xesam:title': <'Song'>}", "failed"},
         {"a template of 5000 bytes", long_preset, "Playing", "{'xesam:title': <'Song'>}",
          songs.substr(0, VC_RESULT_SIZE - 1)},
+        {"a title cannot be the command", "preset3 = %title%\n", "Playing",
+         "{'xesam:title': <'quit bye'>}", "failed"},
+        {"a web address is shared, a file's path never", "preset3 = me %title%[ %url%]\n",
+         "Playing", "{'xesam:title': <'T'>, 'xesam:url': <'https://radio.example/a?b'>}",
+         "me T https://radio.example/a?b"},
+        {"a file's path is no link", "preset3 = me %title%[ %url%]\n", "Playing",
+         "{'xesam:title': <'T'>, 'xesam:url': <'file:///home/jo/T.ogg'>}", "me T"},
     };
     int row = 0;
     for (const auto &c : cases) {
@@ -242,17 +249,17 @@ TEST_F(MprisBus, ChoosesByStatusThenByTheConfiguredList) {
         const char *announced;
         const char *commanded; // the player that got Play
     } cases[] = {
-        {"", "beta", "beta"},
-        {"player = alpha, beta\n", "beta", "beta"},
-        {"player = alpha\n", "alpha", "alpha"},
-        {"player = missing, *\n", "beta", "beta"},
-        {"player = gamma, *\n", "beta", "beta"},
+        {"", "me beta", "beta"},
+        {"player = alpha, beta\n", "me beta", "beta"},
+        {"player = alpha\n", "me alpha", "alpha"},
+        {"player = missing, *\n", "me beta", "beta"},
+        {"player = gamma, *\n", "me beta", "beta"},
         {"player = gamma\n", "failed", "gamma"},
         {"player = missing\n", "failed", "none"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.config);
-        write_config(std::string(c.config) + "preset3 = %title%\n");
+        write_config(std::string(c.config) + "preset3 = me %title%\n");
         EXPECT_EQ(announce(), c.announced);
         for (const char *title : titles)
             std::remove((log_path() + "." + title).c_str());
@@ -312,19 +319,19 @@ TEST_F(MprisBus, APlayerThatNeverAnswersDoesNotHoldUpTheOthers) {
     start({"silent", "Playing", "{'xesam:title': <'silent'>}"});
     kill(players.back(), SIGSTOP);
     start({"vanishing", "Playing", "{}", "{}", "vanish"});
-    write_config("preset3 = %title%\n");
+    write_config("preset3 = me %title%\n");
     EXPECT_LT(seconds_taken([&] { EXPECT_EQ(announce(), "failed"); }), budget_bound);
     EXPECT_LT(seconds_taken([&] { EXPECT_NE(vc.exec("next"), 0); }), 0.3) << "a second command";
     start({"other", "Playing", "{'xesam:title': <'other'>}"});
-    EXPECT_LT(seconds_taken([&] { EXPECT_EQ(announce(), "other"); }), 0.3);
+    EXPECT_LT(seconds_taken([&] { EXPECT_EQ(announce(), "me other"); }), 0.3);
     EXPECT_EQ(vc.exec("next"), 0);
     // Started again, the silent player has a new unique name: it counts as
     // any other.
     end_player(players.front());
     players.erase(players.begin());
     start({"silent", "Playing", "{'xesam:title': <'silent'>}"});
-    write_config("player = silent\npreset3 = %title%\n");
-    EXPECT_EQ(announce(), "silent");
+    write_config("player = silent\npreset3 = me %title%\n");
+    EXPECT_EQ(announce(), "me silent");
 }
 
 // Every allocation of a command, made to fail in turn: the command fails, and
