@@ -59,6 +59,7 @@ TEST(Render, FollowsTheTemplateRules) {
          "04T\x0f \x1di\x1f\x16"},
         {"%% before a letter is text", "%%B %%C", 100, "%B %C"},
         {"upper-case names are no fields", "%Bob% %X%", 100, "\x02ob% %X%"},
+        {"a % before another capital stays as typed", "%Xy%title%", 100, "%XyT"},
         {"raw formatting bytes in the template stay",
          "\x02x\x03"
          "4y\x1d\x1f\x16\x0f",
@@ -98,7 +99,7 @@ TEST(Render, FollowsTheTemplateRules) {
 // The client runs the line's first word as a command: whether a value's byte
 // is in it.
 TEST(Render, TellsWhetherAValueIsInTheCommandWord) {
-    const TemplateField fields[] = {{"title", "quit bye"}, {"album", ""}};
+    const TemplateField fields[] = {{"title", "quit bye"}, {"album", ""}, {"one", "q"}};
     const struct {
         const char *text;
         bool from_value;
@@ -111,6 +112,8 @@ TEST(Render, TellsWhetherAValueIsInTheCommandWord) {
         {"[%album%]me %title%", false},
         {"%%title%% x", false},
         {"[%title%] me", true},
+        {"m[e %title%]", false},
+        {"%one% x", true},
         {"", false},
     };
     for (const auto &c : cases)
