@@ -5,7 +5,10 @@
 # A test that cannot run here is counted as skipped, and a loud line says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh mingw-w64 googletest wine wine64 hexchat-dev python3 libglib2.0-dev
+# The native debug build (for the comparison's corpus_convert) needs the
+# tools and libraries its configuration looks for.
+scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev mingw-w64 googletest \
+  wine wine64 hexchat-dev python3 libglib2.0-dev
 # Without the 32-bit loader the i686 files are still built and checked; only
 # the tests that run them are skipped.
 if ! scripts/install-deps.sh wine32:i386; then

@@ -48,13 +48,34 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, SplitCommand,
     testing::Values(
         SplitCase{"empty line", "", {}, {}}, SplitCase{"name only", "np", {"np"}, {"np"}},
+        // A word's word_eol starts after the first space of the run before it.
+        SplitCase{"runs of spaces separate",
+                  "vc  a   b",
+                  {"vc", "a", "b"},
+                  {"vc  a   b", " a   b", "  b"}},
+        SplitCase{"a trailing space starts an empty word",
+                  "vc a  ",
+                  {"vc", "a", ""},
+                  {"vc a  ", "a  ", " "}},
+        SplitCase{"a quoted part is one word without its quotes",
+                  "vc \"a  b\" c",
+                  {"vc", "a  b", "c"},
+                  {"vc \"a  b\" c", "\"a  b\" c", "c"}},
+        SplitCase{"quotes inside a word group its parts", "vc a\"b  c\"d", {"vc", "ab  cd"}, {}},
+        SplitCase{"two quotes are one quote", "vc \"\" x", {"vc", "\"", "x"}, {}},
+        SplitCase{"two quotes in a quoted part are one quote",
+                  "vc \"a \"\"b\"\" c\"",
+                  {"vc", "a \"b\" c"},
+                  {}},
+        SplitCase{"an unclosed quote groups the rest of the line",
+                  "vc \"a  b",
+                  {"vc", "a  b"},
+                  {"vc \"a  b", "\"a  b"}},
+        SplitCase{"bytes pass unchanged", "vc Caf\xC3\xA9", {"vc", "Caf\xC3\xA9"}, {}},
+        SplitCase{"a lead byte takes its sequence's length", "vc \xC3 x", {"vc", "\xC3 x"}, {}},
         SplitCase{
-            "runs of spaces separate", "vc  a   b", {"vc", "a", "b"}, {"vc  a   b", "a   b", "b"}},
-        SplitCase{"quotes keep spaces",
-                  "vc \"a b\" c",
-                  {"vc", "\"a b\"", "c"},
-                  {"vc \"a b\" c", "\"a b\" c", "c"}},
-        SplitCase{"bytes pass unchanged", "vc Caf\xC3\xA9", {"vc", "Caf\xC3\xA9"}, {}}),
+            "a lead byte takes a quote with it", "vc \xC3\"a b\"", {"vc", "\xC3\"a", "b"}, {}},
+        SplitCase{"a sequence cut by the end of the line", "vc \xE2\x82", {"vc", "\xE2\x82"}, {}}),
     RuleName());
 
 TEST(SplitCommandLimits, WordsAfterTheThirtyFirstAreDropped) {
@@ -65,6 +86,8 @@ TEST(SplitCommandLimits, WordsAfterTheThirtyFirstAreDropped) {
     split_command(line, words);
     EXPECT_STREQ(words.word[2], "w0");
     EXPECT_STREQ(words.word[31], "w29");
+    // word_eol keeps the whole rest of the line.
+    EXPECT_STREQ(words.word_eol[31], line.substr(line.find(" w29") + 1).c_str());
 }
 
 } // namespace

@@ -10,19 +10,22 @@ is answered by the notice "done N", so the lines between are what COMMAND
 sent. The stand-in service keeps its files in VELM_STANDIN_DIR.
 
 With MPRIS_DIR, the folder of the MPRIS client library, the module uses that
-library instead, against a real mpv with the mpv-mpris plug-in on a private
-session bus, playing Ogg files with tags made here by sox.
+library instead, against a real player on a private session bus, playing Ogg
+files with tags made here by sox: PLAYER is mpv (with the mpv-mpris plug-in,
+the default), vlc (cvlc with its D-Bus control interface) or audacious
+(audacious -H with its MPRIS plug-in), each without a sound card and the only
+player on its bus.
 
 With --installed, HexChat loads the module that the package velm-xchat
 installed system-wide (the addons folder holds only the driver), and the
 module finds the package's MPRIS library through its RUNPATH; without it, a
 system-wide copy of the module fails the test, as HexChat would load both.
 
-    hexchat_session.py BIN_DIR [MPRIS_DIR | --installed]
+    hexchat_session.py BIN_DIR [MPRIS_DIR [PLAYER] | --installed]
                                               (BIN_DIR: the build's bin folder)
 
 Exit status 0 passed, 1 failed, 77 skipped (the client, its X server, or for
-the MPRIS session mpv, mpv-mpris, sox or dbus-daemon could not be started).
+an MPRIS session the player, sox or dbus-daemon could not be started).
 """
 import os
 import pathlib
@@ -287,6 +290,56 @@ def title_both_ways(title, words, encoding):
     return steps
 
 
+# How HexChat's command parser splits what follows "/vc " into the words the
+# module joins with single spaces: (the case, the line typed after "/vc ",
+# the command the stand-in service receives).
+MANY_WORDS = " ".join(f"w{number}" for number in range(1, 41))
+WORD_SPLITTING = (
+    ("a double-quoted group is one word, its quotes dropped", 'words "a  b" c', "words a  b c"),
+    ("quotes inside a word group its parts", 'words a"b  c"d', "words ab  cd"),
+    ("two quotes are one quote", 'words "" x', 'words " x'),
+    ("two quotes in a quoted part are one quote", 'words "a ""b"" c"', 'words a "b" c'),
+    ("an unclosed quote groups the rest of the line", 'words "a  b', "words a  b"),
+    ("the word list holds the command and 30 words", f"words {MANY_WORDS}",
+     "words " + " ".join(f"w{number}" for number in range(1, 30))),
+)
+
+
+def word_splitting(session, observer, bin_dir, work):
+    """What the service receives for each line of WORD_SPLITTING from HexChat,
+    and the same from the console host velm-host for the same lines."""
+    before = session.service_file("commands.log")
+    for number, (case, typed, received) in enumerate(WORD_SPLITTING, 10):
+        check(observer.drive(number, f"vc {typed}") == [], f"/vc ({case}) sends nothing")
+        log = session.service_file("commands.log")
+        got, before = log[len(before):], log
+        check(got == f"exec {received}\n".encode(), f"HexChat: {case}", got)
+    service = work / "host-words"
+    service.mkdir()
+    (service / "running").touch()
+    result = subprocess.run(
+        [str(bin_dir / "velm-host"), str(bin_dir / "velm_hexchat.so")],
+        input="".join(f"/vc {typed}\n" for _, typed, _ in WORD_SPLITTING).encode(),
+        env={"PATH": "/usr/bin:/bin", "LC_ALL": "ja_JP.UTF-8", "LOCPATH": str(work / "locales"),
+             "LD_LIBRARY_PATH": str(work / "lib"), "VELM_STANDIN_DIR": str(service)},
+        capture_output=True, timeout=bounded(10))
+    check(result.returncode == 0, "the console host runs the same lines", result.stderr)
+    log = (service / "commands.log").read_bytes() if (service / "commands.log").exists() else b""
+    expected = "".join(f"exec {received}\n" for _, _, received in WORD_SPLITTING).encode()
+    check(log == expected, "the console host splits each of them as HexChat does", log)
+
+
+def utf8_session(bin_dir, work):
+    """Code page 65001: a title both ways, then how /vc's words are split."""
+    both_ways = title_both_ways("東京 😀 Café", "東京 😀", "utf-8")
+
+    def steps(session, observer):
+        both_ways(session, observer)
+        word_splitting(session, observer, bin_dir, work)
+        return ()
+    return steps
+
+
 # What mpv plays, in this order: artist ("" for none), title, and the action
 # that the MPRIS library's default preset, "me is listening to [%artist% - ]%title%",
 # makes of them.
@@ -297,12 +350,17 @@ TRACKS = (
     ("山田花子", "東京の夜 🌃", "is listening to 山田花子 - 東京の夜 🌃"),
     ("", "Ohne Künstler", "is listening to Ohne Künstler"),
 )
-MPV = "org.mpris.MediaPlayer2.mpv"
+MPRIS = "org.mpris.MediaPlayer2"
+MPV = f"{MPRIS}.mpv"
 # Where Debian's HexChat loads its system-wide plug-ins from, and where the
 # package velm-xchat puts the module.
 SYSTEM_MODULE = pathlib.Path("/usr/lib", sysconfig.get_config_var("MULTIARCH") or "",
                              "hexchat/plugins/velm_hexchat.so")
 INSTALLED = False  # set by main: test the module the package installed
+PLAYER = "mpv"  # set by main: the player of an MPRIS session
+# The bound on a second /np beside a player that let the first one's budget
+# of a second run out (seconds, around the drive).
+QUICK_SECOND_NP = 0.5
 
 
 class Bus:
@@ -377,33 +435,102 @@ def make_tracks(folder):
     return files
 
 
+def package_files(package, *endings):
+    """The files that a Debian package installed under /usr/lib/, one for
+    each ending ("/General/mpris2.so"), in that order."""
+    listing = subprocess.run(["dpkg", "-L", package], capture_output=True, text=True,
+                             timeout=10).stdout.splitlines()
+    found = []
+    for ending in endings:
+        paths = [path for path in listing if path.startswith("/usr/lib/") and path.endswith(ending)]
+        if not paths:
+            raise Skip(f"{package} is not installed, or holds no *{ending}")
+        found.append(paths[0])
+    return found
+
+
 def mpv_plugin():
     """The plug-in file that the mpv-mpris package installs, for mpv's --script."""
-    listing = subprocess.run(["dpkg", "-L", "mpv-mpris"], capture_output=True, text=True,
-                             timeout=10).stdout.splitlines()
-    found = [path for path in listing if path.startswith("/usr/lib/") and path.endswith(".so")]
-    if not found:
-        raise Skip("mpv-mpris is not installed")
-    return found[0]
+    return package_files("mpv-mpris", ".so")[0]
 
 
-def start_mpv(bus, plugin, files, log, name_of):
-    """mpv with only the MPRIS plug-in and no sound, once it owns its bus name:
-    name_of(process) tells which name that is. Its output goes to the file log."""
+def start_player(bus, what, command, environment, log, name_of):
+    """A player, once it owns its bus name: name_of(process) tells which name
+    that is. Its output goes to the file log; one that never comes on the bus
+    is skipped, as one that cannot be started."""
     with open(log, "ab") as output:
-        process = subprocess.Popen(
-            as_client() + ["mpv", "--no-config", "--quiet", "--idle=no", "--ao=null",
-                           "--vo=null", f"--script={plugin}", *map(str, files)],
-            env=bus.environment(), stdin=subprocess.DEVNULL, stdout=output,
-            stderr=subprocess.STDOUT)
+        process = subprocess.Popen(as_client() + command, env=environment,
+                                   stdin=subprocess.DEVNULL, stdout=output,
+                                   stderr=subprocess.STDOUT)
     name = name_of(process)
     end_by = time.monotonic() + bounded(10)
     while f"'{name}'" not in bus.names():
         if process.poll() is not None or time.monotonic() > end_by:
             end(process)
-            raise Skip(f"mpv with mpv-mpris did not come on the bus as {name}")
+            raise Skip(f"{what} did not come on the bus as {name}")
         time.sleep(0.1)
     return process, name
+
+
+def start_mpv(bus, plugin, files, log, name_of):
+    """mpv with only the MPRIS plug-in and no sound."""
+    return start_player(
+        bus, "mpv with mpv-mpris",
+        ["mpv", "--no-config", "--quiet", "--idle=no", "--ao=null", "--vo=null",
+         f"--script={plugin}", *map(str, files)],
+        bus.environment(), log, name_of)
+
+
+def player_home(work, player):
+    """A fresh home of the player's own, its XDG folders in it, owned by the
+    user it runs as: nothing of a user's own configuration counts."""
+    home = work / f"{player}-home"
+    folders = {"XDG_CONFIG_HOME": home / "config", "XDG_CACHE_HOME": home / "cache",
+               "XDG_DATA_HOME": home / "data"}
+    for folder in folders.values():
+        folder.mkdir(parents=True)
+    return home, {"HOME": str(home), **{key: str(path) for key, path in folders.items()}}
+
+
+def start_vlc(bus, work, files, log):
+    """VLC's console program with no interface but its D-Bus control, and the
+    audio and video outputs that discard everything (no sound server: VLC
+    takes the dummy output at the pace of the music). VLC refuses to run as
+    root; as_client() runs it as the client's user."""
+    home, environment = player_home(work, "vlc")
+    give_to_client(home)
+    return start_player(
+        bus, "VLC (cvlc) with its D-Bus control",
+        ["cvlc", "--ignore-config", "--control=dbus", "--aout=dummy", "--vout=dummy",
+         "--no-video", "--no-random", "--no-loop", "--no-repeat", *map(str, files)],
+        {**bus.environment(), **environment}, log, lambda _: f"{MPRIS}.vlc")
+
+
+def start_audacious(bus, work, files, log):
+    """Audacious without its windows (-H), with a configuration of its own
+    that enables the MPRIS plug-in and takes SDL for output; SDL's disk
+    driver writes the sound to /dev/null at the pace of the music, so no
+    sound card is needed."""
+    mpris2, sdlout = package_files("audacious-plugins", "/General/mpris2.so",
+                                   "/Output/sdlout.so")
+    home, environment = player_home(work, "audacious")
+    # Audacious keeps which plug-ins are enabled in its plug-in registry; it
+    # rescans an entry whose stamp is not the file's and keeps its enabled
+    # flag (another version's format is read for those flags alone).
+    (home / "config" / "audacious").mkdir()
+    (home / "config" / "audacious" / "plugin-registry").write_text(
+        f"format 11\ngeneral {mpris2}\nstamp 0\nenabled 1\n"
+        f"output {sdlout}\nstamp 0\nenabled 1\n")
+    give_to_client(home)
+    return start_player(
+        bus, "Audacious (audacious -H) with its MPRIS plug-in",
+        ["audacious", "-H", *map(str, files)],
+        {**bus.environment(), **environment, "SDL_AUDIODRIVER": "disk",
+         "SDL_DISKAUDIOFILE": "/dev/null"}, log, lambda _: f"{MPRIS}.audacious")
+
+
+# The players besides mpv: the program that must be installed, and how to start it.
+OTHER_PLAYERS = {"vlc": ("cvlc", start_vlc), "audacious": ("audacious", start_audacious)}
 
 
 def end(process):
@@ -482,6 +609,17 @@ def mpv_session(bus, work, started):
         print(f"   (/np {'announced the song' if lines else 'showed the failure message'}"
               f" after {took:.2f} s)")
         shown += [] if lines else [NP_FAILED]
+        # The library remembers a player that let a command's budget run out:
+        # later commands give it only a short grace, so a second /np is quick.
+        began = time.monotonic()
+        lines = observer.drive(next(number), "np", seconds=10)
+        took_again = time.monotonic() - began
+        check(lines in ([action(TRACKS[-1][2])], []),
+              f"a second /np beside the silent {name} announces the first mpv's song or nothing",
+              lines)
+        print(f"   (the second /np {'announced the song' if lines else 'showed the failure message'}"
+              f" after {took_again:.2f} s)")
+        shown += [] if lines else [NP_FAILED]
         began = time.monotonic()
         check(observer.drive(next(number), "vc pause", seconds=10) == [],
               f"/vc pause beside the silent {name} sends nothing")
@@ -502,7 +640,49 @@ def mpv_session(bus, work, started):
         shown.append(NP_FAILED)
         lines = observer.drive(next(number), "echo synchronised")
         check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+        # Checked last, so that every other check above has had its say.
+        check(took_again < QUICK_SECOND_NP,
+              f"the second /np beside the silent mpv answered within {QUICK_SECOND_NP} s",
+              f"{took_again:.2f} s")
         return tuple(shown)
+    return steps
+
+
+def player_session(bus, work, started, player):
+    """The MPRIS library against another real player, the only one on the bus:
+    /np announces the Cyrillic and the Japanese track with its emoji byte for
+    byte, /vc next and /vc pause show on the bus."""
+    program, start = OTHER_PLAYERS[player]
+    if shutil.which(program) is None:
+        raise Skip(f"{program} is not installed")
+    tracks = TRACKS[1:3]
+    files = make_tracks(work / "tracks")[1:3]
+    number = iter(range(1, 100))
+
+    def steps(session, observer):
+        process, name = start(bus, work, files, work / f"{player}.out")
+        started.append(process)
+        for index, (_, title, text) in enumerate(tracks):
+            if index:
+                check(observer.drive(next(number), "vc next") == [],
+                      "/vc next sends nothing to the server")
+            got = settled(lambda: bus.title(name), title)
+            check(got == title, f"{player} plays {title!r} (Metadata on the bus)", got)
+            lines = observer.drive(next(number), "np")
+            check(lines == [action(text)], f"/np announces {title!r} from {player} byte for byte",
+                  lines)
+        check(observer.drive(next(number), "vc pause") == [], "/vc pause sends nothing")
+        paused = "(<'Paused'>,)"
+        got = settled(lambda: bus.player(name, "PlaybackStatus"), paused)
+        check(got == paused, f"/vc pause paused {player} (PlaybackStatus on the bus)", got)
+
+        end(process)
+        got = settled(lambda: ".mpris." in bus.names(), False)
+        check(got is False, "no player is left on the bus", bus.names())
+        check(observer.drive(next(number), "np") == [], f"/np with {player} gone sends nothing")
+        lines = observer.drive(next(number), "echo synchronised")
+        check(unknown_command_reports(lines) == [], "the server never answered 421", lines)
+        return (NP_FAILED,)
     return steps
 
 
@@ -549,21 +729,24 @@ def sessions_to_run(work, bin_dir, mpris_dir, started):
              title_both_ways("Зимняя ночь", "Зимняя", "cp1251"), {}),
             # UTF-8 both ways, byte for byte: Japanese, an emoji, an accented letter.
             ("utf8", "ja_JP.UTF-8", "me is playing 東京 😀 Café".encode(),
-             title_both_ways("東京 😀 Café", "東京 😀", "utf-8"), {}))
-    for program in ("mpv", "sox", "dbus-daemon", "gdbus"):
+             utf8_session(bin_dir, work), {}))
+    player = "mpv" if INSTALLED else PLAYER
+    for program in ("sox", "dbus-daemon", "gdbus") + (("mpv",) if player == "mpv" else ()):
         if shutil.which(program) is None:
             raise Skip(f"{program} is not installed")
     if not INSTALLED:
         shutil.copy(mpris_dir / "libvc.so", work / "lib")
     bus = Bus(work)
     started.append(bus)
-    (work / "mpv" / "xdg").mkdir(parents=True)  # no mpris.conf: the default preset
+    (work / player / "xdg").mkdir(parents=True)  # no mpris.conf: the default preset
     environment = {"DBUS_SESSION_BUS_ADDRESS": bus.address,
-                   "XDG_CONFIG_HOME": str(work / "mpv" / "xdg")}
+                   "XDG_CONFIG_HOME": str(work / player / "xdg")}
     if INSTALLED:
         return (("installed", "en_US.UTF-8", b"", installed_session(bus, work, started),
                  environment),)
-    return (("mpv", "en_US.UTF-8", b"", mpv_session(bus, work, started), environment),)
+    steps = (mpv_session(bus, work, started) if player == "mpv" else
+             player_session(bus, work, started, player))
+    return ((player, "en_US.UTF-8", b"", steps, environment),)
 
 
 def run(work, bin_dir, mpris_dir):
@@ -618,13 +801,17 @@ def terminated(*_):
 
 
 def main():
-    global INSTALLED
+    global INSTALLED, PLAYER
     bin_dir = pathlib.Path(sys.argv[1]).resolve()
     INSTALLED = sys.argv[2:] == ["--installed"]
     mpris_dir = pathlib.Path(sys.argv[2]).resolve() if len(sys.argv) > 2 and not INSTALLED else None
+    PLAYER = sys.argv[3] if mpris_dir and len(sys.argv) > 3 else "mpv"
+    if PLAYER not in ("mpv", *OTHER_PLAYERS) or len(sys.argv) > 4:
+        print(f"usage: {sys.argv[0]} BIN_DIR [MPRIS_DIR [mpv|vlc|audacious] | --installed]")
+        return 2
     what = "velm_hexchat in the real HexChat" + (
         " as the package installed it, with mpv" if INSTALLED else
-        " with mpv over MPRIS" if mpris_dir else "")
+        f" with {PLAYER} over MPRIS" if mpris_dir else "")
     work = pathlib.Path(tempfile.mkdtemp(prefix="velm-hexchat-"))
     started = time.monotonic()
     # The lane's time limit ends this with SIGTERM: the processes started
@@ -638,7 +825,7 @@ def main():
     except Failure as fault:
         print(f"FAILED: {fault}")
         for kept in (sorted(work.glob("*/hexchat.out")) + sorted(work.glob("*/config/logs/*/*"))
-                     + sorted(work.glob("mpv.out"))):
+                     + sorted(work.glob("*.out"))):
             print(f"--- {kept.relative_to(work)}\n{kept.read_text(errors='replace')}")
         return 1
     finally:
