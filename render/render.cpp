@@ -196,8 +196,10 @@ bool command_from_value(const RenderedLine &line) {
 void cut_at_character(std::string &text, std::size_t limit) {
     if (text.size() <= limit)
         return;
+    // A character has at most three continuation bytes; more are no
+    // character, and the cut may fall between them.
     std::size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    while (end > 0 && end + 3 > limit && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
     text.resize(end);
 }

@@ -45,4 +45,5 @@ run local_to_utf8 ja_JP.CP932
 run local_to_utf8 C.UTF-8
 run utf8_to_local en_US.CP1252
 run vc_command en_US.CP1252
+run render C.UTF-8
 echo "fuzz lane: ${SECONDS}s"
