@@ -578,6 +578,15 @@ def mpv_session(bus, work, started):
             check(got == title, f"mpv plays {title!r} (Metadata on the bus)", got)
             lines = observer.drive(next(number), "np")
             check(lines == [action(text)], f"/np announces {title!r} byte for byte", lines)
+        # A styled preset: its formatting bytes reach the channel as written.
+        conf = work / "mpv" / "xdg" / "velm" / "mpris.conf"
+        conf.parent.mkdir(exist_ok=True)
+        conf.write_text("preset3 = me %Bnp:%O [%artist% - ]%C04%title%%O\n")
+        lines = observer.drive(next(number), "np")
+        styled = f"\x02np:\x0f \x0304{TRACKS[-1][1]}\x0f"
+        check(lines == [action(styled)], "a styled /np reaches the channel with its formatting",
+              lines)
+        conf.unlink()
 
         check(observer.drive(next(number), "vc pause") == [], "/vc pause sends nothing")
         got = settled(lambda: bus.player(MPV, "PlaybackStatus"), "(<'Paused'>,)")
