@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Static analysis of the product code (the module, the UTF-8 codec, the code-page services)
 # and of the console host and the stand-in service: clang-tidy with the
-# repository's .clang-tidy, then cppcheck. Any finding fails the lane.
+# repository's .clang-tidy, then cppcheck; and every relative link of the README and
+# docs/ leads somewhere. Any finding fails the lane.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev python3 \
@@ -13,4 +14,5 @@ cppcheck --std=c++20 --library=posix --enable=warning,style,performance,portabil
   --inline-suppr --suppressions-list=tools/cppcheck-suppressions.txt --error-exitcode=1 \
   --quiet -U_WIN32 -I include -I platform -I plugin -I encoding -I utf8 -I host -I render -I mpris \
   plugin encoding utf8 platform host standin render mpris
+python3 tools/check_links.py
 echo "static analysis lane: ${SECONDS}s"
