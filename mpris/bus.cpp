@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <string>
 #include <string_view>
 
 namespace {
@@ -52,11 +51,11 @@ TextPtr session_bus_address() noexcept {
     const char *runtime_dir = g_getenv("XDG_RUNTIME_DIR");
     if (runtime_dir == nullptr || *runtime_dir != '/')
         return nullptr;
-    const std::string socket_path = std::string(runtime_dir) + "/bus";
+    const TextPtr socket_path(g_build_filename(runtime_dir, "bus", nullptr));
     struct stat status {};
-    if (stat(socket_path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode))
+    if (stat(socket_path.get(), &status) != 0 || !S_ISSOCK(status.st_mode))
         return nullptr;
-    TextPtr escaped(g_dbus_address_escape_value(socket_path.c_str()));
+    TextPtr escaped(g_dbus_address_escape_value(socket_path.get()));
     return TextPtr(g_strconcat("unix:path=", escaped.get(), nullptr));
 }
 

@@ -68,13 +68,11 @@ void wait_for_replies(Bus &bus) noexcept;
 // The same, with calls that have not answered by `until` (at most the
 // deadline) cancelled then; calls started afterwards run as before.
 void wait_for_replies(Bus &bus, std::int64_t until) noexcept;
-// Runs the command's context until `done()` holds or `until` (at most the
-// deadline) has passed; cancels nothing.
-template <class Done> void wait_until(Bus &bus, std::int64_t until, Done done);
-
 // Sets the bool at `expired`: the timer of wait_until.
 gboolean on_deadline(gpointer expired) noexcept;
 
+// Runs the command's context until `done()` holds or `until` (at most the
+// deadline) has passed; cancels nothing.
 template <class Done> void wait_until(Bus &bus, std::int64_t until, Done done) {
     const std::int64_t left_us = std::min(until, bus.deadline) - g_get_monotonic_time();
     if (done() || left_us <= 0)
