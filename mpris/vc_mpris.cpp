@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "bus.h"
@@ -38,7 +39,7 @@ std::vector<std::string> silent_players;
 // Connects within the command's budget unless the connection is still open.
 bool open_connection(Bus &bus) {
     if (connection && g_dbus_connection_is_closed(connection.get()))
-        close_bus(std::move(connection));
+        close_bus(std::exchange(connection, nullptr));
     if (!connection)
         connection = connect_session_bus(bus);
     bus.connection = connection.get();

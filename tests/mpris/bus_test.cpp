@@ -302,6 +302,12 @@ TEST_F(MprisBus, RunsPlayerCommandsThePlayerAllows) {
     }
 }
 
+// An environment variable's value, empty when unset.
+std::string variable(const char *name) {
+    const char *value = getenv(name);
+    return value != nullptr ? value : "";
+}
+
 // How long `call` took, in seconds.
 template <class Call> double seconds_taken(Call call) {
     const auto before = std::chrono::steady_clock::now();
@@ -449,12 +455,12 @@ int listening_socket(const std::string &path) {
 // its budget, starting nothing.
 TEST_F(MprisBus, WithoutABusEveryCallFailsInTime) {
     vc.uninit();
-    const std::string address = getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string address = variable("DBUS_SESSION_BUS_ADDRESS");
     const int unread = listening_socket(config_dir + "/unread-bus");
     const int stalling = listening_socket(config_dir + "/stalling-bus");
     std::thread bus(stall_after_authentication, stalling);
     // A dbus-launch that leaves a mark, first on the path.
-    const std::string launched = config_dir + "/launched", path = getenv("PATH");
+    const std::string launched = config_dir + "/launched", path = variable("PATH");
     std::ofstream(config_dir + "/dbus-launch") << "#!/bin/sh\ntouch " << launched << "\nexit 1\n";
     chmod((config_dir + "/dbus-launch").c_str(), 0755);
     setenv("PATH", (config_dir + ":" + path).c_str(), 1);
@@ -512,7 +518,7 @@ TEST_F(MprisBus, FollowsABusThatRestarts) {
         EXPECT_EQ(announced, std::string("me is listening to ") + title);
     }
     vc.uninit();
-    const std::string address = getenv("DBUS_SESSION_BUS_ADDRESS");
+    const std::string address = variable("DBUS_SESSION_BUS_ADDRESS");
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
     setenv("XDG_RUNTIME_DIR", config_dir.c_str(), 1);
     vc.init(1);
