@@ -564,10 +564,18 @@ TEST(DoubleByteTables, EveryPairAgreesWithIconvAndRoundTrips) {
 // One U+FFFD per maximal ill-formed subpart, as the converters' decoder gives.
 TEST(Utf8CodePage, IllFormedBytesBecomeReplacementCharacters) {
     const std::pair<std::string_view, std::u16string_view> cases[] = {
-        {"a\xC0\x80z", u"a\uFFFD\uFFFDz"},       {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"}, {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"\xFF\x80z", u"\uFFFD\uFFFDz"},         {"\xE6\x97z", u"\uFFFDz"},
+        {"a\xC0\x80z", u"a\uFFFD\uFFFDz"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xE0\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xFF\x80z", u"\uFFFD\uFFFDz"},
+        {"\xE6\x97z", u"\uFFFDz"},
         {"x\xF0\x9F\x98", u"x\uFFFD"},
+        // The fuzzers' finding (fuzz/corpus/*/lead_then_four_bytes): E2 cut short by F2, the
+        // first byte of a four-byte sequence, inside a block.
+        {"me is \xCF\xB3ste\xE2\xF2\xA8\x8D\x8F"
+         "aC\xDC\xBEvt is \xCF\xB3stkning to\xDC\xB8rtist - is - Title",
+         u"me is \u03F3ste\uFFFD\U000A834FaC\u073Evt is \u03F3stkning to\u0738rtist - is - Title"},
     };
     for (const auto &[bytes, units] : cases) {
         EXPECT_EQ(to_wide(65001, bytes), units) << testing::PrintToString(bytes);
@@ -827,7 +835,8 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"sr_RS.UTF-8@latin", 65001}, LocaleCase{"kk_KZ.UTF-8", 65001},
         LocaleCase{"ru_RU.CP1251", 1251}, LocaleCase{"en_US.cp1251", 1251},
         LocaleCase{"be_BY.CP1251@latin", 1251}, LocaleCase{"ja_JP.CP932", 932},
-        LocaleCase{"th_TH.CP874", 874}, LocaleCase{"xx.CP1258", 1258}, LocaleCase{"C.CP1251", 1251},
+        LocaleCase{"th_TH.CP874", 874}, LocaleCase{"en_US.CP874", 874},
+        LocaleCase{"xx.CP1258", 1258}, LocaleCase{"C.CP1251", 1251},
         // C and POSIX without a codeset, and no locale at all, give UTF-8: glibc's codeset there
         // is ASCII, so no Windows code page is meant. C with another codeset has no language to
         // fall to: the default, which for Latin-1 is right.
@@ -853,6 +862,9 @@ INSTANTIATE_TEST_SUITE_P(
         LocaleCase{"cmn_TW", 950}, LocaleCase{"nan_TW@latin", 950}, LocaleCase{"hak_TW", 950},
         LocaleCase{"lzh_TW", 950}, LocaleCase{"yue_HK", 950}, LocaleCase{"yi_US", 1255},
         LocaleCase{"ps_AF", 1256}, LocaleCase{"kk_KZ", 1251},
+        // Nine letters and digits, more than any codeset the rule names: read to the end, and
+        // no further.
+        LocaleCase{"de_DE.ISO-8859-15", 1252},
         // With those above, a name without a codeset for every entry of the table.
         LocaleCase{"bs_BA", 1250}, LocaleCase{"hr_HR", 1250}, LocaleCase{"ro_RO", 1250},
         LocaleCase{"sh_BA", 1250}, LocaleCase{"sk_SK", 1250}, LocaleCase{"sl_SI", 1250},

@@ -2,6 +2,8 @@
 // way its result reaches the module's buffer.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <cstring>
 #include <string>
 
@@ -11,6 +13,12 @@
 namespace {
 
 TEST(Render, FollowsTheTemplateRules) {
+    // Every C0 control, NUL too, and DEL; then the space and '~' around DEL, which stay.
+    std::string controls;
+    for (char c = 0; c < 0x20; ++c)
+        controls += c;
+    controls += "\x7F ~";
+    const std::string spaced = std::string(34, ' ') + "~";
     const TemplateField fields[] = {{"artist", "A"},
                                     {"title", "T"},
                                     {"album", ""},
@@ -18,6 +26,7 @@ TEST(Render, FollowsTheTemplateRules) {
                                     {"broken", "a\r\nb\tc"},
                                     {"wide", "éééééé"},
                                     {"missing", "", true},
+                                    {"controls", controls},
                                     {"digits", "2 Unlimited"},
                                     {"comma", ",05 x"},
                                     {"styled", "\x02"
@@ -25,8 +34,7 @@ TEST(Render, FollowsTheTemplateRules) {
                                                "04c\x0f"},
                                     {"separators", "a\u0085b\u2028c\u2029d"},
                                     {"bidi", "\u202Ex\u2066y\u2069\u202A"},
-                                    {"hebrew", "שלום"},
-                                    {"del", "a\x7f"}};
+                                    {"hebrew", "שלום"}};
     // The 64th section holds the empty field; the nine brackets past it are dropped.
     const std::string deep = std::string(63, '[') + "%title%" + std::string(10, '[') + "%album%";
     const struct {
@@ -48,11 +56,12 @@ TEST(Render, FollowsTheTemplateRules) {
         {"a lone ] is kept", "%title%]", 100, "T]"},
         {"a value is never rendered again", "%tag%", 100, "%title%[%album%]"},
         {"control characters become spaces", "x\ny%broken%", 100, "x ya  b c"},
+        {"every control character and DEL become spaces", "%controls%", 100, spaced.c_str()},
+        {"a section with one of two fields empty is left out",
+         "[%album%%artist%][%artist%%album%]%title%", 100, "T"},
         {"the limit cuts at a character boundary", "%wide%", 5, "éé"},
         {"sections nest 64 deep", deep.c_str(), 100, "T"},
         {"a required field shown empty: nothing", "%title%[ (%missing%)]", 100, ""},
-        {"a section with two fields, one empty, is left out", "[%artist% %album% ]%title%", 100,
-         "T"},
         {"escapes are formatting codes", "%Bb%O %C04%title%%O %Ii%U%R", 100,
          "\x02"
          "b\x0f \x03"
@@ -90,7 +99,6 @@ TEST(Render, FollowsTheTemplateRules) {
         {"C1 controls and separators in a value become spaces", "%separators%", 100, "a b c d"},
         {"direction overrides and isolates in a value become spaces", "%bidi%", 100, " x y  "},
         {"right-to-left text is untouched", "%hebrew%", 100, "שלום"},
-        {"DEL in a value becomes a space", "%del%", 100, "a "},
     };
     for (const auto &c : cases)
         EXPECT_EQ(render_template(c.text, fields, c.limit).text, c.expected) << c.rule;
@@ -153,6 +161,9 @@ TEST(RenderCp65001, ALongLineIsCutAtACharacterBoundary) {
         expected += "é";
     EXPECT_EQ(written(expected + "éé"), expected);
     EXPECT_EQ(written("ab"), "ab");
+    // One byte more than the buffer holds with its terminator, and none more.
+    EXPECT_EQ(written(std::string(VC_RESULT_SIZE, 'a')), std::string(VC_RESULT_SIZE - 1, 'a'));
+    EXPECT_EQ(written(std::string(VC_RESULT_SIZE - 1, 'a')), std::string(VC_RESULT_SIZE - 1, 'a'));
 }
 
 // In code page 932 the second byte of 'ー' (81 5B) is '['.
@@ -163,6 +174,22 @@ TEST(RenderCp932, ALongLineIsCutAtACharacterBoundary) {
     for (int i = 0; i < 1023; ++i)
         expected += "\x81\x5B";
     EXPECT_EQ(written(utf8), expected);
+}
+
+// ASCII before the wide characters: each cut in proportion is still too long,
+// and every conversion tried on the way is released.
+TEST(RenderCp932, ALineCutSeveralTimesLeaksNothing) {
+    std::string utf8(2000, 'a'), expected(2000, 'a');
+    for (int i = 0; i < 1000; ++i)
+        utf8 += "ー";
+    for (int i = 0; i < 23; ++i)
+        expected += "\x81\x5B";
+    EXPECT_EQ(written(utf8), expected); // the code page's first use may keep what it loads
+    char result[VC_RESULT_SIZE];
+    const std::size_t in_use = mallinfo2().uordblks;
+    ASSERT_EQ(write_local_result(utf8, result), 0);
+    EXPECT_EQ(mallinfo2().uordblks, in_use) << "a conversion was not released";
+    EXPECT_EQ(result, expected);
 }
 
 } // namespace

@@ -74,6 +74,14 @@ const DecodeCase decode_cases[] = {
     {"four bytes where a continuation byte belongs",
      "\xE2\xF0\x9F\x98\x80\xC3\xF0\x9F\x98\x80\xE2\x82\xF0\x9F\x98\x80",
      {0xFFFD, 0xD83D, 0xDE00, 0xFFFD, 0xD83D, 0xDE00, 0xFFFD, 0xD83D, 0xDE00}},
+    // Each in a row of its own: past the first that misfits a block, the rest of
+    // the block is counted sequence by sequence, and the block check sees no more.
+    {"four bytes after the first of two, then text",
+     "\xC3\xF0\x9F\x98\x80x",
+     {0xFFFD, 0xD83D, 0xDE00, 'x'}},
+    {"four bytes after two of three, then text",
+     "\xE2\x82\xF0\x9F\x98\x80x",
+     {0xFFFD, 0xD83D, 0xDE00, 'x'}},
     {"highest code point", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
     {"zero bytes are units", std::string("a\0\xC3\xA9\0", 5), {'a', 0, 0xE9, 0}},
     {"stray continuation", "\x80", {0xFFFD}},
@@ -83,6 +91,9 @@ const DecodeCase decode_cases[] = {
      "b",
      {'a', 0xFFFD, 0xFFFD, 'b'}},
     {"overlong three bytes", "\xE0\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
+    {"overlong three bytes up to the highest",
+     "\xE0\x90\x80\xE0\x9F\xBF",
+     {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"overlong four bytes", "\xF0\x8F\xBF\xBF", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
     {"encoded surrogate", "\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
     {"above U+10FFFF", "\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
@@ -306,6 +317,9 @@ const UnitTail encode_tails[] = {
      "z"},
     {"zero unit is a byte", {0, 'z', 0, 'z', 'z'}, std::string("\0z\0zz", 5)},
     {"one-byte form last", {0xE9, 'z'}, "\xC3\xA9z"},
+    {"DEL among two-byte forms",
+     {0x416, 0x7F, 0x416, 0x416, 0x416},
+     "\xD0\x96\x7F\xD0\x96\xD0\x96\xD0\x96"},
 };
 
 class EncodeAfterAsciiRun : public testing::TestWithParam<UnitTail> {};

@@ -6,7 +6,8 @@
 // owns org.mpris.MediaPlayer2.NAME; METADATA and PROPERTIES are GVariant
 // text of type a{sv}. PROPERTIES overrides any property, Identity,
 // PlaybackStatus and Metadata too, with a value of any type: the property is
-// declared with the type it is given, as a player that gets it wrong does. Every method call and
+// declared with the type it is given, as a player that gets it wrong does, and
+// not at all when given as nothing (<@mb nothing>). Every method call and
 // property set is appended to LOG ("Seek 5000000", "set Volume 0.5") before the reply. The IDENTITY
 // "vanish" makes the player end without a reply at its first property read, as a player that quits
 // between the listing and the call. Prints "ready" once it owns its name.
@@ -95,13 +96,19 @@ GVariant *parsed(const char *text) {
     return value;
 }
 
-// The interfaces, each property declared with the type of its value.
+// The interfaces, each property declared with the type of its value (one given
+// as nothing left out).
 std::string introspection() {
     const auto declared = [](const char *name, const char *type, const char *access) {
         GVariant *given = g_variant_lookup_value(properties, name, nullptr);
-        std::string line = std::string("<property name=\"") + name + "\" type=\"" +
-                           (given != nullptr ? g_variant_get_type_string(given) : type) +
-                           "\" access=\"" + access + "\"/>";
+        const bool missing = given != nullptr &&
+                             g_variant_is_of_type(given, G_VARIANT_TYPE_MAYBE) &&
+                             g_variant_n_children(given) == 0;
+        std::string line;
+        if (!missing)
+            line = std::string("<property name=\"") + name + "\" type=\"" +
+                   (given != nullptr ? g_variant_get_type_string(given) : type) + "\" access=\"" +
+                   access + "\"/>";
         if (given != nullptr)
             g_variant_unref(given);
         return line;

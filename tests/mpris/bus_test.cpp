@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -162,6 +163,9 @@ TEST_F(MprisBus, AnnouncesTheSongOfTheChosenPlayer) {
          "me is listening to Лёша, ミカ 🎵 - Déjà Vu"},
         {"no artist: the section is left out", "", "Playing", "{'xesam:title': <'Song'>}",
          "me is listening to Song"},
+        {"empty artists are left out", "", "Playing",
+         "{'xesam:artist': <['', 'A', '', 'B']>, 'xesam:title': <'Song'>}",
+         "me is listening to A, B - Song"},
         {"an empty artist list is no artist", "", "Paused",
          "{'xesam:artist': <@as []>, 'xesam:title': <'Song'>}", "me is listening to Song"},
         {"an artist sent as one string", "", "Playing",
@@ -273,8 +277,10 @@ TEST_F(MprisBus, ChoosesByStatusThenByTheConfiguredList) {
 }
 
 TEST_F(MprisBus, RunsPlayerCommandsThePlayerAllows) {
-    // A Can... property of the wrong type does not forbid its command.
-    start({"fake", "Stopped", "{}", "{'CanGoPrevious': <false>, 'CanGoNext': <'yes'>}"});
+    // A Can... property of the wrong type, or none at all (CanControl), does
+    // not forbid its command.
+    start({"fake", "Stopped", "{}",
+           "{'CanGoPrevious': <false>, 'CanGoNext': <'yes'>, 'CanControl': <@mb nothing>}"});
     const struct {
         const char *command;
         const char *call; // null: refused
@@ -287,8 +293,13 @@ TEST_F(MprisBus, RunsPlayerCommandsThePlayerAllows) {
         {"seek -12", "Seek -12000000"},
         {"volume 50", "set Volume 0.5"},
         {"volume 0", "set Volume 0.0"},
+        {"volume 100", "set Volume 1.0"},
+        {"seek +86400", "Seek 86400000000"},
+        {"seek -86400", "Seek -86400000000"},
         {"prev", nullptr},
         {"volume 101", nullptr},
+        {"seek 86401", nullptr},
+        {"seek -86401", nullptr},
         {"seek", nullptr},
         {"seek 5x", nullptr},
         {"", nullptr},
@@ -402,12 +413,23 @@ TEST_F(MprisBus, TheModuleAnnouncesThroughTheLibrary) {
     EXPECT_EQ(read_log(), "Next\n");
 }
 
+// The sockets this process holds open, the library's connection among them.
+int open_sockets() {
+    int count = 0;
+    std::error_code gone; // the listing's own descriptor
+    for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd"))
+        count += std::filesystem::read_symlink(fd, gone).string().starts_with("socket:");
+    return count;
+}
+
 // The module may be unloaded and loaded again in one client process; once
-// unloaded, nothing of the library may stay mapped.
+// unloaded, nothing of the library may stay mapped, nor its connection open.
 TEST_F(MprisBus, LoadsAgainAfterAnUnload) {
     start({"fake", "Playing", "{'xesam:title': <'Song'>}"});
+    const int sockets = open_sockets();
     EXPECT_EQ(announce(), "me is listening to Song");
     vc.uninit();
+    EXPECT_EQ(open_sockets(), sockets) << "the connection stayed open after vc_uninit";
     ASSERT_EQ(dlclose(vc.handle), 0);
     EXPECT_EQ(dlopen(VC_MPRIS_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr)
         << "the library stayed loaded after its unload";
