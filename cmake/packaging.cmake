@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Where `cmake --install` puts the modules, and the packages CPack makes.
 #   Linux: <prefix>/lib/xchat/plugins and <prefix>/lib/hexchat/plugins, or with
 #   VELM_INSTALL_USER_PLUGIN=ON each host's per-user plug-in folder, whose every

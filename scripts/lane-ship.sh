@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What a user and a newcomer meet: the demo as the README runs it (without a
 # terminal), installing into the per-user plug-in folder, the benchmarks in
 # Release (built and run once, untimed), the Debian package with its files
