@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the benchmark program's parts share: the texts every contender
 // converts, and the registration of each group of benchmarks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // velm-bench: registers the benchmarks that fit the process's ANSI code page
 // (run it with LC_ALL=en_US.CP1252 for ASCII and Western European texts, with
 // LC_ALL=ru_RU.CP1251 for Cyrillic, with LC_ALL=C.UTF-8 for code page 65001)

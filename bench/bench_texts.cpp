@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The texts the benchmarks convert: a sentence of each script repeated to the
 // wanted length, turned into the code page by iconv once, before any timing.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Whole /np and /vc calls through the module, with in-process doubles of the
 // host and of the client library that allocate nothing themselves, so the
 // heap allocations counted per call are the module's own.

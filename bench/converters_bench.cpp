@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The module's converters against glibc iconv doing the same conversion on
 // the same text. iconv gets its best case: a descriptor opened once and an
 // output buffer allocated once. The converters are timed as the module calls

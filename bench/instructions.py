@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Counts the instructions of each converter stage with callgrind.
 
 Runs velm-instructions under callgrind for each converter and iconv on each

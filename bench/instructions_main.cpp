@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // velm-instructions: calls one converter on one of velm-bench's texts a fixed
 // number of times, for callgrind. Instruction counts do not depend on the
 // machine's load, so they show what a change does where timings are noisy.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vc_eval through the MPRIS client library, loaded as the module loads it,
 // with one fake player on a private session bus, and with a second player
 // beside it that owns its name but never answers (stopped with SIGSTOP):

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Turns velm-bench's JSON reports into the Markdown tables of BENCHMARKS.md.
 
 Each converter is paired with iconv on the same text; the ratio is iconv's

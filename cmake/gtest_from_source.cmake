@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # GoogleTest for a cross build: Debian's libgtest-dev is built for Linux only, so
 # the test programs get GoogleTest built from Debian's sources (package googletest).
 set(VELM_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // GoogleTest 1.12 builds its Notification class on std::mutex and
 // std::condition_variable, which GCC 12's win32 thread model does not provide.
 // Forced into every compilation that uses GoogleTest in such a build, this

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-building for Windows with Debian's mingw-w64. Included by the
 # per-architecture toolchain files, which set VELM_MINGW_TRIPLET first.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Where `cmake --install` puts the modules, and the packages CPack makes.
 #   Linux: <prefix>/lib/xchat/plugins and <prefix>/lib/hexchat/plugins, or with
 #   VELM_INSTALL_USER_PLUGIN=ON each host's per-user plug-in folder, whose every
@@ -6,8 +7,9 @@
 #   or under XDG_CONFIG_HOME) for velm_hexchat.so.
 #   Debian (VELM_DEBIAN_PACKAGE=ON, the deb preset): the package velm-xchat,
 #   described below.
-#   Windows: velm_xchat.dll, velm_hexchat.dll and the text for users,
-#   velm_xchat.txt, at the top of the package; CPack makes one zip per
+#   Windows: velm_xchat.dll, velm_hexchat.dll, the text for users,
+#   velm_xchat.txt, the licence notice LICENSE.txt and the GPL's text
+#   COPYING.txt at the top of the package; CPack makes one zip per
 #   architecture.
 option(VELM_DEBIAN_PACKAGE "Install as the Debian package velm-xchat, which CPack then makes" OFF)
 option(VELM_INSTALL_USER_PLUGIN "Install the modules into the hosts' per-user plug-in folders" OFF)
@@ -24,9 +26,29 @@ if(WIN32)
   # Windows users read text files with CRLF line ends.
   configure_file(${PROJECT_SOURCE_DIR}/packaging/velm_xchat.txt
     ${CMAKE_BINARY_DIR}/packaging/velm_xchat.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt
+    @ONLY NEWLINE_STYLE CRLF)
   # A module library is installed as LIBRARY, also where it is a DLL.
   install(TARGETS velm_xchat velm_hexchat LIBRARY DESTINATION . RUNTIME DESTINATION .)
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/velm_xchat.txt DESTINATION .)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/velm_xchat.txt
+    ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt DESTINATION .)
+  # The GPL's text, which the repository does not hold, is taken from Debian's
+  # copy when the package is made, into COPYING.txt beside the modules.
+  set(VELM_GPL_TEXT /usr/share/common-licenses/GPL-2 CACHE FILEPATH
+    "The GNU GPL version 2 text that the Windows packages carry as COPYING.txt")
+  set(copying ${CMAKE_BINARY_DIR}/packaging/COPYING.txt)
+  install(CODE "set(gpl_text [[${VELM_GPL_TEXT}]])\nset(copying [[${copying}]])")
+  install(CODE [[
+    if(NOT EXISTS "${gpl_text}")
+      message(FATAL_ERROR "The package must carry the GNU GPL version 2 as COPYING.txt, and "
+        "${gpl_text} is missing: install Debian's base-files, or set VELM_GPL_TEXT to "
+        "the licence's text")
+    endif()
+    file(READ "${gpl_text}" text)
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE "${copying}" "${text}")
+  ]])
+  install(FILES ${copying} DESTINATION .)
 elseif(VELM_DEBIAN_PACKAGE)
   # HexChat loads every module in its system-wide plug-in folder at start (the
   # folder is built into Debian's hexchat; its own plug-ins are there too).

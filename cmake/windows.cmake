@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What a Windows build adds: the client library's import library generated from
 # include/vc.def, the module's export list and runtime, checks of the module file,
 # and, when cross-building, running the programs under Wine.

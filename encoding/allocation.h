@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The heap functions behind every string the converters hand out and every
 // buffer they use. Test builds define VELM_FAULT_INJECTION and supply their
 // own, so that any allocation can be made to fail and every release counted;

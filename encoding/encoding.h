@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Conversion between the system's ANSI code page and UTF-8.
 //
 // Both converters return 0 when *result holds a new zero-terminated string,

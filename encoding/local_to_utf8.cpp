@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ANSI code page to UTF-8: the platform converts to UTF-16, the module's own
 // encoder turns UTF-16 into UTF-8. Each stage measures first and allocates
 // once.

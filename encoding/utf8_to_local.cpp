@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // UTF-8 to the ANSI code page: the module's own decoder produces UTF-16, the
 // platform converts UTF-16 to the code page. Every failure is reported on the
 // standard error stream.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // local_to_utf8 over arbitrary bytes in the process's ANSI code page (the
 // lane runs it once for each of several code pages, chosen by LC_ALL): the
 // result is well-formed UTF-8, and decoding it gives back exactly the UTF-16

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A UTF-8 decoder and encoder for the fuzz targets to check the module
 // against, written apart from the module's own: straight from the table of
 // well-formed byte sequences, with no shortcuts. Built without coverage

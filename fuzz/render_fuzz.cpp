@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The template renderer and the configuration parser over any text. The
 // input is a mode byte, then NUL-separated pieces: a template (or, when the
 // mode byte is odd, a whole configuration file up to two NULs, whose preset3

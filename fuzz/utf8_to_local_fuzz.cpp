@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // utf8_to_local over arbitrary bytes: it never reads past the terminator,
 // always succeeds, and hands the platform exactly the UTF-16 that the
 // reference decoder makes of the text (one U+FFFD per maximal ill-formed

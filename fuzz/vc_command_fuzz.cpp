@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // /vc over arbitrary word lists: up to the host's 32 entries, words of any
 // bytes, lengths drawn around the 2046-byte limit, the list ending at an
 // empty word, a null entry or its last entry. Each word and the list itself

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Splitting a typed command line into the word lists a command callback gets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // velm-host: a console host that speaks the chat client's plug-in interface.
 //
 // It loads one module, hands it the function table, calls its entry points

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The service's client library, as the module uses it. Text in both
 // directions is in the system's ANSI code page.
 #pragma once

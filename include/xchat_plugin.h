@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The host's plug-in interface as this module uses it.
 //
 // The host hands every plug-in a handle that begins with a table of function

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The session bus connection and the parallel calls of one command.
 #include "bus.h"
 

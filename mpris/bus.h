@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Calls to the session bus on the client's only thread, within one deadline.
 //
 // A command runs its calls on a main context of its own, pushed as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Player choice: a rank for each player, the lowest wins; and the memory of
 // the players that did not answer.
 #include "choice.h"

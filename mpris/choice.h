@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Which of the players on the bus a command is for, and which of them to wait
 // for only briefly.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading the configuration file: missing means the defaults, unreadable
 // means misconfigured.
 #include "config.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The library's configuration file, $XDG_CONFIG_HOME/velm/mpris.conf
 // (~/.config/velm/mpris.conf without it), one setting a line:
 //   preset3 = TEMPLATE        format preset 3 (render.h)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Listing the players and reading their properties, all in parallel.
 #include "players.h"
 

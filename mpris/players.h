@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The MPRIS players on the bus, each with its properties read afresh.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The client library over MPRIS: the module's four calls answered by the
 // media player that the user already runs, found on the session bus.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ASCII text between bytes and units: the fast paths' copies, and conversion without tables.
 #include "ascii_copy.h"
 #include "conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ASCII text between bytes and units: the conversions' fast paths, and the conversion of ASCII
 // text where a code page's tables cannot be read.
 #ifndef VELM_PLATFORM_ASCII_COPY_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Code page to UTF-16: MultiByteToWideChar's conversion.
 #include "ascii_copy.h"
 #include "conversions.h"

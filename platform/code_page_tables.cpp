@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Code pages read from iconv, with Windows' values where iconv's tables differ, and the cache of
 // their tables.
 #include "code_page_tables.h"

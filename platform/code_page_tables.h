@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The character tables of a code page, read from iconv once, on first use.
 #ifndef VELM_PLATFORM_CODE_PAGE_TABLES_H
 #define VELM_PLATFORM_CODE_PAGE_TABLES_H

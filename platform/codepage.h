@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Code-page services with the names and contracts of the Windows kernel, so that the
 // converters have one source for every platform. On Windows this is the system header;
 // elsewhere the files beside this one implement the same calls on tables built from iconv

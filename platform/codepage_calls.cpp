@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The public calls: MultiByteToWideChar, WideCharToMultiByte and their companions, with
 // kernel32's argument checks, counts and error codes.
 #include "ascii_copy.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The composition table, and the checks that find its marks in a text.
 #include "composition.h"
 

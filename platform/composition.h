@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Canonical composition for WC_COMPOSITECHECK: which units are marks, and what a base and a mark
 // compose to.
 #ifndef VELM_PLATFORM_COMPOSITION_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The two conversions, code page to UTF-16 and back, over a code page's tables.
 #ifndef VELM_PLATFORM_CONVERSIONS_H
 #define VELM_PLATFORM_CONVERSIONS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Loading a shared library and finding its symbols, for the console host.
 #pragma once
 

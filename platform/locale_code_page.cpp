@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The ANSI code page of a locale name and of the process's locale environment.
 #include "locale_code_page.h"
 #include "codepage.h"

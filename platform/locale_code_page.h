@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the ANSI code page follows from a locale name. Internal to the platform layer; kept
 // apart from the process-wide cache in GetACP() so it can be checked case by case.
 #ifndef VELM_PLATFORM_LOCALE_CODE_PAGE_H

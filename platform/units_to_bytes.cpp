@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // UTF-16 to code page: WideCharToMultiByte's conversion.
 #include "composition.h"
 #include "conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Code page 65001 (UTF-8) for MultiByteToWideChar and WideCharToMultiByte, with the UTF-8
 // codec that the converters use: one decoder and one encoder for the whole module.
 #include "conversions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The module's three entry points: the host calls nothing else directly.
 #include "plugin.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // /np: has the host execute the service's now-playing line, format preset 3.
 #include "allocation.h"
 #include "encoding.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Module-wide state and the two command callbacks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // /vc: passes the user's words to the service as one of its commands.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A rendered line handed back to the module: in the ANSI code page and within
 // the module's result buffer.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The template renderer: one pass over the template, each open optional
 // section rendered apart and kept, when it closes, only if no field inside it
 // came out empty.

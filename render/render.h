@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The now-playing template language, one renderer for the stand-in service
 // and the MPRIS client library. It works on UTF-8 text only: in code pages
 // such as 932 a '[' or ']' byte can be the second byte of a character.

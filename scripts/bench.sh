@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds velm-bench in Release and runs it under code pages 1252, 1251 and 65001;
 # prints the tables of BENCHMARKS.md. Extra arguments go to velm-bench.
 set -euo pipefail

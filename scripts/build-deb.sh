@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian package velm-xchat (the HexChat module and the MPRIS client
 # library) in build/deb and prints its path.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The demo: installs what is missing (Debian 12), builds the module, prepares
 # the stand-in service with a small playlist and loads the module into the
 # console host. At a terminal you type the commands (try /np, /vc next, /np,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Finds out how this machine runs 32-bit (i386) programs and prints one word:
 #   native    the kernel runs them itself;
 #   emulated  they run under qemu's user-mode emulation (registered here with

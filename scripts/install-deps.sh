@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian packages named on the command line that are missing.
 #
 # The package mirror can be out of step with itself, and this copes with the two

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds velm-instructions in Release and counts, with callgrind, the
 # instructions of each converter stage and of iconv on the 2 KiB texts; prints
 # the instruction table of BENCHMARKS.md.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The build a user or a packager makes: no preset, CMake's usual Release build
 # with the tests on, once with GCC and once with clang. Warnings are not errors
 # here, so a compiler's new warning cannot cost them the module; the tests must

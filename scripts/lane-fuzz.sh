@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the libFuzzer targets and runs each from its committed seeds for a
 # bounded time: local_to_utf8 once for each of four ANSI code pages (1252,
 # 1251, 932 and 65001, chosen through LC_ALL), the others once.

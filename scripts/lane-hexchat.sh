@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The module inside the real client: Debian's HexChat under Xvfb loads
 # velm_hexchat.so from its addons folder, talks to ngircd on loopback, and an
 # observer client of the test's own checks what reaches the channel

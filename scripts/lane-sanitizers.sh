@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the module, the host, the stand-in service and every test with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then runs the whole suite.
 # Any report fails the test that produced it.

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What a user and a newcomer meet: the demo as the README runs it (without a
 # terminal), installing into the per-user plug-in folder, the benchmarks in
 # Release (built and run once, untimed), the Debian package with its files
 # checked and the two Windows zips that CPack makes for users (cross-built
-# with mingw-w64; SKIPPED loudly where that cannot be installed).
+# with mingw-w64; SKIPPED loudly where that cannot be installed), with the
+# licence's notice and text.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev \
@@ -67,5 +69,7 @@ for arch in i686 x86_64; do
   grep -q '/velm_xchat.dll$' <<<"$listing"
   grep -q '/velm_hexchat.dll$' <<<"$listing"
   grep -q '/velm_xchat.txt$' <<<"$listing"
+  grep -q '/LICENSE.txt$' <<<"$listing"
+  unzip -p "${zip_files[0]}" '*/COPYING.txt' | tr -d '\r' | cmp - /usr/share/common-licenses/GPL-2
 done
 ls build/packages

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Static analysis of the product code (the module, the UTF-8 codec, the code-page services)
 # and of the console host and the stand-in service: clang-tidy with the
-# repository's .clang-tidy, then cppcheck; and every relative link of the README and
-# docs/ leads somewhere. Any finding fails the lane.
+# repository's .clang-tidy, then cppcheck. Any finding fails the lane, and so do a
+# source file without its licence line and a relative link of the README or docs/
+# that leads nowhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tools/check_spdx_lines.sh
 scripts/install-deps.sh build-essential cmake libgtest-dev libbenchmark-dev hexchat-dev python3 \
   clang-tidy cppcheck libglib2.0-dev
 cmake --preset debug >/dev/null # the compile commands clang-tidy follows

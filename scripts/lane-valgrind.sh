@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs the whole suite with every test program (and the console host in the
 # host sessions) under valgrind's memcheck: any error or leak fails the test.
 set -euo pipefail

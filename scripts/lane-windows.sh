@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Windows lanes: cross-builds velm_xchat.dll for i686 and x86_64 with
 # mingw-w64, runs the tests under Wine (each build tree has its own prefix),
 # checks the module files and compares the converters with the Linux build's.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sets up a Debian 12 machine and runs every test of the project.
 set -euo pipefail
 cd "$(dirname "$0")/.."

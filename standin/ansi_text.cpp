@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // velm-ansi-text: copies standard input, UTF-8, to standard output in the
 // ANSI code page of this process, the encoding of the stand-in service's
 // files. The code page follows the locale environment exactly as it does for

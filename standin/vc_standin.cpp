@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A stand-in for the service's client library, for tests and the demo.
 //
 // The "service" is a directory named by VELM_STANDIN_DIR, holding plain files

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every allocation of /np and /vc, failed in turn. Each row of the tables
 // names one allocation, in the order the command makes them, and what must
 // follow when it fails: the converter's result and result pointer, the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Fails unless the module file exports exactly the host's plug-in entry points,
 # needs no shared library but libvc.so and the C and C++ runtime, and takes
 # nothing from libvc.so but the four vc_ functions (any libvc.so must do: the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Checks a Windows module file through objdump's view of its headers.
 #   -DOBJDUMP=<objdump> -DMODULE=<file> -DCHECK=<exports|imports|size>
 #   exports, imports: -DEXPECTED=<names>, compared as sets

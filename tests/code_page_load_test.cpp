@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The code-page calls while iconv_open fails: for a passing reason (no file descriptor or no
 // memory left) or because iconv lacks the code page; and a code page's first load. The program
 // replaces iconv_open with one that counts its calls, fails while a test asks it to and otherwise

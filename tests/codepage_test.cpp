@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Rules of the POSIX code-page calls, checked against kernel32's contract and, for character
 // tables, against iconv read independently here.
 //

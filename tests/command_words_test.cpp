@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The console host's splitting of typed command lines into word lists.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // local_to_utf8 against the C library's iconv, byte by byte.
 #include <gtest/gtest.h>
 

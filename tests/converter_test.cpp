@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The two converters end to end, through the system's code-page services.
 // Suites named after a code page run in a process whose ANSI code page is
 // that one (the test registration sets the locale environment).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the module says on each failure, as the tests expect it word for
 // word: in the host's window for the commands, on the standard error stream
 // for utf8_to_local.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // In-process doubles of the host and of the client library. Both write into
 // one call log, so tests can check the order of everything the module does.
 #pragma once

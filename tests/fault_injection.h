@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Allocation hooks of the test builds: count every allocation, fail a chosen
 // one, and keep track of what has not been released.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A module that no one has initialised: its own process, so that nothing
 // else has touched the module-wide state first.
 #include <gtest/gtest.h>

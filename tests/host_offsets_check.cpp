@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Our declaration of the host's function table against the host's published plug-in header:
 // the slots the module calls must sit where the host puts them. Compiled, not run, so that a
 // cross build for an architecture whose programs cannot run here still fails on a wrong table.

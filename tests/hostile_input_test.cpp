@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Input that breaks plug-ins of this kind, one row each, with what the
 // module must do about it. /np rows give the bytes a successful vc_eval
 // writes into the module's buffer (raw: no terminator is added); /vc rows

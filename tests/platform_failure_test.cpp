@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The converters against a scripted double of the code-page services, for
 // the platform failures the real services never give on well-formed calls:
 // refused flags, a counting call that fails, a conversion that disagrees

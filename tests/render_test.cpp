@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The template renderer shared by the stand-in and the MPRIS library, and the
 // way its result reaches the module's buffer.
 #include <gtest/gtest.h>

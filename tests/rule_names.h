@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Names of table-driven test cases, made from the rule each row checks.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs velm-host with a module and a stand-in service, feeds it a session and
 # compares what it shows (and what the service received) with expected text.
 #   -DHOST=<velm-host> -DMODULE=<module file> -DWORK=<scratch folder>

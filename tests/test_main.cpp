@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main of every test program: GoogleTest's own, except that a run in which no test ran
 // fails. A filter that matches nothing (after a suite is renamed, say) would otherwise pass
 // without checking anything. The closing line is printed only after a run that passed; where a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The module's own UTF-8 decoder and encoder, on their own.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // /vc against the in-process doubles of the host and the client library.
 #include <gtest/gtest.h>
 

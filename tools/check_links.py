@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Checks every relative link in README.md and docs/*.md: the file it names
 exists, and so does the heading its #anchor names (headings as GitHub makes
 anchors of them). Prints each broken link and exits 1 if there is one."""

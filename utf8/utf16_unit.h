@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The 16-bit unit of the UTF-16 text that the codec reads and writes: the same
 // type as the system's WCHAR (wchar_t on Windows, char16_t elsewhere), so that
 // the converters pass the code-page calls' units to the codec as they are.

@@ -1,3 +1,34 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The UTF-8 decoder: count_utf16_units counts the UTF-16 units of a text and
+// finds out on the way whether it is plain (well-formed, no U+FFFD);
+// decode_utf8 then writes the units with the decoder that the count allows.
+// Three parts:
+// - The checked decoder, for any text: decode_sequence takes one sequence, or
+//   the maximal ill-formed part that becomes one U+FFFD, with every check, and
+//   decode_each_sequence runs it over the text, ASCII eight bytes at a time.
+//   The count's slow path (count_sequences) steps with decode_sequence too.
+// - The fast decoder, for text the count found plain: decode_plain_body takes
+//   a sequence's length from its first byte and checks nothing, with runs of
+//   ASCII and of two-byte sequences a word at a time; it stops sixteen bytes
+//   before the end, and decode_each_sequence takes the rest. Text that is all
+//   ASCII (as many units as bytes) is only widened (widen_ascii).
+// - The count, 64 bytes (a block) at a time after the first two, which are
+//   taken one by one: block_units flags each byte that is out of place after
+//   the two bytes before it (misfit) and counts the first bytes, in one loop
+//   the compiler vectorises; four_byte_sequences checks each flagged four-byte sequence in
+//   full. count_checked stops at the first block with any other flag;
+//   count_utf16_units then counts sequence by sequence (count_sequences) from
+//   the last first byte before that block to the end of it, and checks blocks
+//   again from the sequence there. A last sequence that the end of the text
+//   cuts short is counted the same way.
+// What the count carries from one block to the next: the units so far; the
+// two bytes before the block, read again where they are (the last, shorter
+// block is copied with them and padded with zeros, whose units are taken off
+// again); and `tail`, the place in the next block of the last byte of a
+// four-byte sequence that runs on into it, whose flag is then expected, or -1.
+// Across a stretch counted sequence by sequence it carries the units and
+// whether the text is still plain; blocks start again at a sequence's first
+// byte, with no tail.
 #include "utf8_decode.h"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The UTF-8 decoder behind utf8_to_local and code page 65001 of the POSIX
 // code-page layer, in two passes: count the UTF-16 units, then write them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The UTF-8 encoder behind local_to_utf8 and code page 65001 of the POSIX
 // code-page layer, in two passes that step through the units identically:
 // count the bytes, then write them.

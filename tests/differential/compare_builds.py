@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Compares the converters of the Linux build with those of the Windows build.
 
 Runs corpus_convert from both builds with the same locale environment and

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Compares the ANSI code page that the Linux layer derives from a locale name with
 the one that Windows' own GetACP() gives, under Wine, with the same locale
 environment.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs one fixed corpus through the module's two converters and prints every
 // result, one line a case, so that the output of two builds (Linux with our
 // code-page layer, Windows with the system's) can be compared line by line.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Reads a list of known differences: "reason: TEXT" lines, each followed by the
 entries it explains; blank lines and lines starting with # are skipped."""
 import sys

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // velm-fake-player: an MPRIS player on the session bus for the client
 // library's tests.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Starting and ending the bus and the players: plain processes, so that the
 // program under test is the only user of GLib in its process.
 #include "private_bus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A private session bus and fake MPRIS players on it, for the client
 // library's tests and benchmarks.
 #pragma once

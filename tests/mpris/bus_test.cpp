@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The MPRIS client library, loaded as the module loads it, against fake
 // players on a private session bus. Without dbus-daemon every test is
 // skipped, and says so.

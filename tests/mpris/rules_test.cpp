@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The MPRIS library's rules that need no bus: its configuration file and the
 // choice of a player.
 #include <gtest/gtest.h>

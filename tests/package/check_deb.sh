@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Checks the Debian package's files against what users and Debian expect:
 #   check_deb.sh PACKAGE.deb
 # - exactly these files, each where it belongs: the HexChat module in the folder

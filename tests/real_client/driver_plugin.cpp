@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A HexChat plug-in of the real-client test's own. It joins the test channel
 // once the server has greeted the client, runs each command that the test's
 // observer sends it as "drive <n> <command line>" in a private message (in the

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
 """velm_hexchat inside the real HexChat.
 
 HexChat runs under Xvfb, loads velm_hexchat.so itself from the addons folder
