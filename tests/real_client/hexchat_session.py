@@ -559,6 +559,20 @@ def thread_states(pid):
     return states
 
 
+def announce_tracks(observer, number, bus, name, player, tracks):
+    """/np announces each of the tracks byte for byte, /vc next going on to
+    the next; the player `name` on the bus says what it plays."""
+    for index, (_, title, text) in enumerate(tracks):
+        if index:
+            check(observer.drive(next(number), "vc next") == [],
+                  "/vc next sends nothing to the server")
+        got = settled(lambda: bus.title(name), title)
+        check(got == title, f"{player} plays {title!r} (Metadata on the bus)", got)
+        lines = observer.drive(next(number), "np")
+        check(lines == [action(text)], f"/np announces {title!r} from {player} byte for byte",
+              lines)
+
+
 def mpv_session(bus, work, started):
     """The MPRIS library against a real mpv: announce, control, and cope with
     a player that has gone or that owns its name and never answers."""
@@ -571,14 +585,7 @@ def mpv_session(bus, work, started):
         log = work / "mpv.out"
         player, _ = start_mpv(bus, plugin, files, log, lambda _: MPV)
         started.append(player)
-        for index, (_, title, text) in enumerate(TRACKS):
-            if index:
-                check(observer.drive(next(number), "vc next") == [],
-                      "/vc next sends nothing to the server")
-            got = settled(lambda: bus.title(MPV), title)
-            check(got == title, f"mpv plays {title!r} (Metadata on the bus)", got)
-            lines = observer.drive(next(number), "np")
-            check(lines == [action(text)], f"/np announces {title!r} byte for byte", lines)
+        announce_tracks(observer, number, bus, MPV, "mpv", TRACKS)
         # A styled preset: its formatting bytes reach the channel as written.
         conf = work / "mpv" / "xdg" / "velm" / "mpris.conf"
         conf.parent.mkdir(exist_ok=True)
@@ -664,15 +671,7 @@ def player_session(bus, work, started, player):
     def steps(session, observer):
         process, name = start(bus, work, files, work / f"{player}.out")
         started.append(process)
-        for index, (_, title, text) in enumerate(tracks):
-            if index:
-                check(observer.drive(next(number), "vc next") == [],
-                      "/vc next sends nothing to the server")
-            got = settled(lambda: bus.title(name), title)
-            check(got == title, f"{player} plays {title!r} (Metadata on the bus)", got)
-            lines = observer.drive(next(number), "np")
-            check(lines == [action(text)], f"/np announces {title!r} from {player} byte for byte",
-                  lines)
+        announce_tracks(observer, number, bus, name, player, tracks)
         check(observer.drive(next(number), "vc pause") == [], "/vc pause sends nothing")
         paused = "(<'Paused'>,)"
         got = settled(lambda: bus.player(name, "PlaybackStatus"), paused)
