@@ -21,28 +21,19 @@ constexpr std::size_t deepest_section = 64;
 
 constexpr char colour_code = 0x03;
 
-// The formatting escapes and the bytes they stand for.
+// The formatting escapes (%B, %C...) and, in the same order, the bytes they
+// stand for.
+constexpr std::string_view escape_letters = "BCIURO";
+constexpr std::string_view formatting_bytes = "\x02\x03\x1D\x1F\x16\x0F";
+
+// The byte of the escape `%letter`, 0 when it is none.
 char formatting_escape(char letter) {
-    switch (letter) {
-    case 'B':
-        return 0x02;
-    case 'C':
-        return colour_code;
-    case 'I':
-        return 0x1D;
-    case 'U':
-        return 0x1F;
-    case 'R':
-        return 0x16;
-    case 'O':
-        return 0x0F;
-    default:
-        return 0;
-    }
+    const std::size_t at = escape_letters.find(letter);
+    return at == std::string_view::npos ? '\0' : formatting_bytes[at];
 }
 
 bool is_formatting_byte(char c) {
-    return c == 0x02 || c == colour_code || c == 0x1D || c == 0x1F || c == 0x16 || c == 0x0F;
+    return formatting_bytes.find(c) != std::string_view::npos;
 }
 
 bool is_field_name(std::string_view name) {
